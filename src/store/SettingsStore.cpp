@@ -1,0 +1,301 @@
+#include "SettingsStore.h"
+
+#include "LoginItemService.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace zl {
+
+namespace {
+
+const QString kShortcutsKey = QStringLiteral("shortcuts.v1");
+const QString kLaunchAtLoginKey = QStringLiteral("launchAtLogin");
+constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+
+// Store messages go to standard output, as data.
+void printLine(const QString &line)
+{
+    const QByteArray bytes = line.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+ShortcutItem sampleShortcut()
+{
+    return ShortcutItem{QUuid::createUuid(), QStringLiteral("Email"), true, ActionType::PasteText,
+                        QStringLiteral("you@example.com"), 14, Modifier::Option | Modifier::Shift | Modifier::Command};
+}
+
+QString timestamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+}
+
+QString statusText(QSettings::Status status)
+{
+    switch (status) {
+    case QSettings::NoError:
+        return QStringLiteral("no error");
+    case QSettings::AccessError:
+        return QStringLiteral("the file or its folder cannot be written");
+    case QSettings::FormatError:
+        return QStringLiteral("the file cannot be parsed");
+    }
+    return QString();
+}
+
+// Payloads can hold passwords: the folder and the file are the owner's alone.
+void prepareLocation(const QString &path)
+{
+    const QFileInfo info(path);
+    QDir().mkpath(info.absolutePath());
+    QFile::setPermissions(info.absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!info.exists()) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            file.setPermissions(kOwnerOnly);
+    } else if (info.isFile() && (info.permissions() & ~(kOwnerOnly | QFile::ReadUser | QFile::WriteUser))) {
+        QFile::setPermissions(path, kOwnerOnly);
+    }
+}
+
+} // namespace
+
+SettingsStore::Subscription::~Subscription()
+{
+    if (m_alive)
+        *m_alive = false;
+    QObject::disconnect(m_connection);
+}
+
+SettingsStore::Subscription::Subscription(Subscription &&other) noexcept
+    : m_connection(std::exchange(other.m_connection, {})), m_alive(std::move(other.m_alive))
+{
+}
+
+SettingsStore::Subscription &SettingsStore::Subscription::operator=(Subscription &&other) noexcept
+{
+    if (this != &other) {
+        if (m_alive)
+            *m_alive = false;
+        QObject::disconnect(m_connection);
+        m_connection = std::exchange(other.m_connection, {});
+        m_alive = std::move(other.m_alive);
+    }
+    return *this;
+}
+
+bool SettingsStore::Subscription::isActive() const
+{
+    return m_alive && *m_alive;
+}
+
+QString SettingsStore::defaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/zephyrlatch/zephyrlatch.conf");
+}
+
+SettingsStore::SettingsStore(LoginItemService &loginItem, const QString &filePath, QObject *parent)
+    : QObject(parent), m_loginItem(loginItem)
+{
+    const QString path = filePath.isEmpty() ? defaultPath() : filePath;
+    m_settings = std::make_unique<QSettings>(path, QSettings::NativeFormat);
+    m_settings->setFallbacksEnabled(false);
+    m_fileNeedsRescue = m_settings->status() == QSettings::FormatError;
+
+    m_launchAtLogin = m_settings->value(kLaunchAtLoginKey, false).toBool();
+    load();
+    if (m_shortcuts.isEmpty()) {
+        // An undecodable list that could not be set aside stays on disk until the user changes something.
+        m_isLoading = m_keepUndecodableUntilChange;
+        setShortcuts({sampleShortcut()});
+        m_isLoading = false;
+    }
+}
+
+SettingsStore::~SettingsStore() = default;
+
+QString SettingsStore::filePath() const
+{
+    return m_settings->fileName();
+}
+
+void SettingsStore::setShortcuts(const QList<ShortcutItem> &shortcuts)
+{
+    emit shortcutsWillChange();
+    emit shortcutsChanged(shortcuts);
+    m_shortcuts = shortcuts;
+    save();
+}
+
+void SettingsStore::setLaunchAtLogin(bool enabled)
+{
+    m_launchAtLogin = enabled;
+    emit launchAtLoginChanged(enabled);
+    m_settings->setValue(kLaunchAtLoginKey, enabled);
+    writeSettings("launch-at-login preference");
+    m_loginItem.unregisterApp();
+    if (enabled)
+        m_loginItem.registerApp();
+}
+
+void SettingsStore::addShortcut(const ShortcutItem &item)
+{
+    QList<ShortcutItem> list = m_shortcuts;
+    list.append(item);
+    setShortcuts(list);
+}
+
+void SettingsStore::update(const ShortcutItem &item)
+{
+    const auto it = std::find_if(m_shortcuts.cbegin(), m_shortcuts.cend(),
+                                 [&](const ShortcutItem &stored) { return stored.id == item.id; });
+    if (it == m_shortcuts.cend())
+        return;
+    QList<ShortcutItem> list = m_shortcuts;
+    list[it - m_shortcuts.cbegin()] = item;
+    setShortcuts(list);
+}
+
+void SettingsStore::deleteIds(const QSet<QUuid> &ids)
+{
+    QList<ShortcutItem> list = m_shortcuts;
+    list.removeIf([&](const ShortcutItem &item) { return ids.contains(item.id); });
+    setShortcuts(list);
+}
+
+void SettingsStore::move(const QList<qsizetype> &offsets, qsizetype toOffset)
+{
+    const qsizetype count = m_shortcuts.size();
+    QList<bool> moving(count, false);
+    for (qsizetype offset : offsets) {
+        if (offset >= 0 && offset < count)
+            moving[offset] = true;
+    }
+    toOffset = std::clamp<qsizetype>(toOffset, 0, count);
+
+    QList<ShortcutItem> block;
+    QList<ShortcutItem> rest;
+    qsizetype insertAt = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (moving[i]) {
+            block.append(m_shortcuts[i]);
+        } else {
+            rest.append(m_shortcuts[i]);
+            if (i < toOffset)
+                ++insertAt;
+        }
+    }
+    for (qsizetype i = 0; i < block.size(); ++i)
+        rest.insert(insertAt + i, block[i]);
+    setShortcuts(rest);
+}
+
+SettingsStore::Subscription SettingsStore::subscribeShortcuts(
+    QObject *context, std::function<void(const QList<ShortcutItem> &)> receiver)
+{
+    Subscription subscription;
+    subscription.m_alive = std::make_shared<bool>(true);
+    const std::weak_ptr<bool> alive = subscription.m_alive;
+    auto deliver = [context, receiver = std::move(receiver), alive](const QList<ShortcutItem> &list) {
+        QMetaObject::invokeMethod(
+            context,
+            [receiver, alive, list] {
+                const auto flag = alive.lock();
+                if (flag && *flag)
+                    receiver(list);
+            },
+            Qt::QueuedConnection);
+    };
+    deliver(m_shortcuts);
+    subscription.m_connection = connect(this, &SettingsStore::shortcutsChanged, context, deliver);
+    return subscription;
+}
+
+void SettingsStore::load()
+{
+    m_isLoading = true;
+    const QVariant stored = m_settings->value(kShortcutsKey);
+    if (stored.typeId() == QMetaType::QByteArray) {
+        const QByteArray bytes = stored.toByteArray();
+        QString error;
+        if (auto decoded = ShortcutItem::decodeList(bytes, &error))
+            setShortcuts(*decoded);
+        else
+            preserveUndecodableList(bytes, error);
+    }
+    m_isLoading = false;
+}
+
+void SettingsStore::save()
+{
+    if (m_isLoading)
+        return;
+    m_settings->setValue(kShortcutsKey, ShortcutItem::encodeList(m_shortcuts));
+    writeSettings("shortcuts");
+}
+
+bool SettingsStore::writeSettings(const char *what)
+{
+    preserveUnreadableFile();
+    prepareLocation(m_settings->fileName());
+    m_settings->sync();
+    if (m_settings->status() == QSettings::NoError)
+        return true;
+    // QSettings keeps the change pending and writes it with the next successful sync.
+    printLine(QStringLiteral("Failed to save %1: %2: %3")
+                  .arg(QLatin1StringView(what), m_settings->fileName(), statusText(m_settings->status())));
+    return false;
+}
+
+void SettingsStore::preserveUnreadableFile()
+{
+    if (!m_fileNeedsRescue)
+        return;
+    // The next write would silently drop what QSettings could not parse.
+    const QString source = m_settings->fileName();
+    const QString copy = source + QStringLiteral(".unreadable-") + timestamp();
+    if (QFile::copy(source, copy)) {
+        QFile::setPermissions(copy, kOwnerOnly);
+        printLine(QStringLiteral("Settings file %1 could not be parsed; it was copied to %2").arg(source, copy));
+        m_fileNeedsRescue = false;
+    } else {
+        printLine(QStringLiteral("Settings file %1 could not be parsed and could not be copied to %2")
+                      .arg(source, copy));
+    }
+}
+
+void SettingsStore::preserveUndecodableList(const QByteArray &bytes, const QString &error)
+{
+    const QString path = QFileInfo(m_settings->fileName()).absolutePath() +
+                         QStringLiteral("/shortcuts.v1.undecodable-") + timestamp() + QStringLiteral(".json");
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    bool kept = file.open(QIODevice::WriteOnly);
+    if (kept) {
+        file.setPermissions(kOwnerOnly);
+        kept = file.write(bytes) == bytes.size() && file.commit();
+    }
+    if (kept) {
+        printLine(QStringLiteral("Failed to decode shortcuts: %1 (the stored list was kept in %2)").arg(error, path));
+    } else {
+        // Nowhere to keep the old bytes: leave them in the settings file rather than overwrite them.
+        printLine(QStringLiteral("Failed to decode shortcuts: %1 (could not keep a copy in %2; the stored list is "
+                                 "left untouched until a change is made)")
+                      .arg(error, path));
+        m_keepUndecodableUntilChange = true;
+    }
+}
+
+} // namespace zl

@@ -1,0 +1,178 @@
+#include "ActionType.h"
+#include "ShortcutItem.h"
+#include "Strings.h"
+#include "Translations.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+using namespace zl;
+
+namespace {
+
+const char *kValid = R"({"id":"6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C","name":"Email","isEnabled":true,)"
+                     R"("actionType":"pasteText","payload":"hi","keyCode":14,"modifiers":2816})";
+
+// kValid with one key replaced (or removed, when value is empty).
+QByteArray withKey(const char *key, const char *json)
+{
+    QJsonObject object = QJsonDocument::fromJson(kValid).object();
+    if (*json == '\0')
+        object.remove(QLatin1StringView(key));
+    else
+        object.insert(QLatin1StringView(key),
+                      QJsonDocument::fromJson(QByteArray("[") + json + "]").array().at(0));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+class TestModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decodeObject_data();
+    void decodeObject();
+    void roundTripKeepsEveryFieldAndWritesUpperCaseId();
+    void oneBadElementRejectsTheWholeList();
+    void urls_data();
+    void urls();
+    void actionTypeRawValues();
+    void languageSwitchChangesNextText();
+};
+
+void TestModel::decodeObject_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("valid") << QByteArray(kValid) << true;
+    QTest::newRow("lower-case id") << withKey("id", R"("6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c")") << true;
+    QTest::newRow("extra key") << withKey("color", R"("red")") << true;
+    QTest::newRow("max uint32") << withKey("keyCode", "4294967295") << true;
+    QTest::newRow("whole number written as float") << withKey("modifiers", "256.0") << true;
+    QTest::newRow("id with braces") << withKey("id", R"("{6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C}")") << false;
+    QTest::newRow("id without hyphens") << withKey("id", R"("6F1C2B3A1D2E4F5A8B9C0D1E2F3A4B5C")") << false;
+    QTest::newRow("id not hex") << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5G")") << false;
+    QTest::newRow("id is a number") << withKey("id", "12") << false;
+    QTest::newRow("missing modifiers") << withKey("modifiers", "") << false;
+    QTest::newRow("missing name") << withKey("name", "") << false;
+    QTest::newRow("null payload") << withKey("payload", "null") << false;
+    QTest::newRow("negative key code") << withKey("keyCode", "-1") << false;
+    QTest::newRow("key code above uint32") << withKey("keyCode", "4294967296") << false;
+    QTest::newRow("fractional modifiers") << withKey("modifiers", "256.5") << false;
+    QTest::newRow("key code as string") << withKey("keyCode", R"("14")") << false;
+    QTest::newRow("isEnabled as number") << withKey("isEnabled", "1") << false;
+    QTest::newRow("isEnabled as string") << withKey("isEnabled", R"("true")") << false;
+    QTest::newRow("action in other case") << withKey("actionType", R"("PasteText")") << false;
+    QTest::newRow("action with space") << withKey("actionType", R"("pasteText ")") << false;
+    QTest::newRow("empty action") << withKey("actionType", R"("")") << false;
+}
+
+void TestModel::decodeObject()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(bool, accepted);
+    QString error;
+    const auto list = ShortcutItem::decodeList("[" + json + "]", &error);
+    QCOMPARE(list.has_value(), accepted);
+    QCOMPARE(error.isEmpty(), accepted);
+}
+
+void TestModel::roundTripKeepsEveryFieldAndWritesUpperCaseId()
+{
+    const ShortcutItem item{QUuid::createUuid(), QStringLiteral("Grüße \"%s%n\"\n"), false, ActionType::OpenURLs,
+                            QStringLiteral("a\r\nb"), 4294967295u, 6912};
+    const QByteArray bytes = ShortcutItem::encodeList({item});
+    QVERIFY(!bytes.contains('\n'));
+    QVERIFY(bytes.contains(item.id.toString(QUuid::WithoutBraces).toUpper().toLatin1()));
+    const auto decoded = ShortcutItem::decodeList(bytes, nullptr);
+    QVERIFY(decoded);
+    QCOMPARE(decoded->size(), 1);
+    QCOMPARE(decoded->first(), item);
+
+    const auto lower = ShortcutItem::decodeList(withKey("id", R"("6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c")")
+                                                    .prepend('[').append(']'),
+                                                nullptr);
+    QVERIFY(ShortcutItem::encodeList(*lower).contains("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C"));
+}
+
+void TestModel::oneBadElementRejectsTheWholeList()
+{
+    QString error;
+    const QByteArray list = "[" + QByteArray(kValid) + "," + withKey("actionType", R"("sing")") + "]";
+    QVERIFY(!ShortcutItem::decodeList(list, &error));
+    QVERIFY2(error.contains(QLatin1StringView("element 1")), qPrintable(error));
+    QVERIFY(!ShortcutItem::decodeList("{}", &error));
+    QVERIFY(!ShortcutItem::decodeList("[\xff]", &error));
+    QVERIFY(ShortcutItem::decodeList("[]", &error)->isEmpty());
+}
+
+void TestModel::urls_data()
+{
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("empty") << QString() << QStringList();
+    QTest::newRow("only blank lines") << QStringLiteral(" \n\t\r\n\u2028") << QStringList();
+    QTest::newRow("worked example") << QStringLiteral("  example.com/docs\n\nhttps://a.org/x\r\nmailto:me@b.org")
+                                    << QStringList{"https://example.com/docs", "https://a.org/x", "mailto:me@b.org"};
+    QTest::newRow("every line break") << QStringLiteral("a.org\u000Bb.org\u000Cc.org\u0085d.org\u2029e.org")
+                                      << QStringList{"https://a.org", "https://b.org", "https://c.org",
+                                                     "https://d.org", "https://e.org"};
+    QTest::newRow("trailing spaces and CRLF") << QStringLiteral("https://a.org  \r\n https://b.org\u00A0\r\n")
+                                              << QStringList{"https://a.org", "https://b.org"};
+    QTest::newRow("duplicates kept") << QStringLiteral("a.org\na.org") << QStringList{"https://a.org", "https://a.org"};
+    QTest::newRow("custom scheme untouched") << QStringLiteral("x-foo:bar") << QStringList{"x-foo:bar"};
+    QTest::newRow("host with port") << QStringLiteral("example.com:8443")
+                                    << QStringList{"https://example.com:8443"};
+    QTest::newRow("localhost with port and path") << QStringLiteral("localhost:8080/x")
+                                                  << QStringList{"https://localhost:8080/x"};
+    QTest::newRow("space inside is no url") << QStringLiteral("not a url\nb.org") << QStringList{"https://b.org"};
+}
+
+void TestModel::urls()
+{
+    QFETCH(QString, payload);
+    QFETCH(QStringList, expected);
+    ShortcutItem item;
+    item.payload = payload;
+    QStringList actual;
+    for (const QUrl &url : item.urls())
+        actual << url.toString();
+    QCOMPARE(actual, expected);
+}
+
+void TestModel::actionTypeRawValues()
+{
+    QStringList raws;
+    for (ActionType type : ActionType::allCases()) {
+        raws << type.rawValue();
+        QCOMPARE(ActionType::fromRawValue(type.rawValue()), std::optional<ActionType>(type));
+    }
+    QCOMPARE(raws, (QStringList{"pasteText", "pasteTextAndEnter", "runCommand", "launchApp", "openURL", "openURLs"}));
+}
+
+void TestModel::languageSwitchChangesNextText()
+{
+    Translations translations;
+    translations.setLanguage(QStringLiteral("en"));
+    const QString english = ActionType(ActionType::PasteText).title();
+    QCOMPARE(english, QStringLiteral("Paste Text"));
+    QCOMPARE(ActionType(ActionType::PasteTextAndEnter).placeholder(), ActionType(ActionType::PasteText).placeholder());
+    QVERIFY(ActionType(ActionType::PasteTextAndEnter).helpText() != ActionType(ActionType::PasteText).helpText());
+
+    QVERIFY(translations.setLanguage(QStringLiteral("de_DE")));
+    QCOMPARE(ActionType(ActionType::PasteText).title(), QStringLiteral("Text einfügen"));
+    QCOMPARE(formatted("menu.shortcutLabel", QStringLiteral("Mail"), QStringLiteral("⌘E")), QStringLiteral("Mail  ⌘E"));
+    // An id that only English has falls back to English, not to the id.
+    QCOMPARE(text("Zephyrlatch"), QStringLiteral("Zephyrlatch"));
+
+    translations.setLanguage(QStringLiteral("en"));
+    QCOMPARE(ActionType(ActionType::PasteText).title(), english);
+}
+
+QTEST_GUILESS_MAIN(TestModel)
+#include "tst_model.moc"
