@@ -249,13 +249,19 @@ void SettingsStore::save()
 bool SettingsStore::writeSettings(const char *what)
 {
     preserveUnreadableFile();
+    if (m_fileNeedsRescue)
+        return false;
+    if (std::exchange(m_reopenBeforeWrite, false))
+        reopenSettings();
     prepareLocation(m_settings->fileName());
     m_settings->sync();
     if (m_settings->status() == QSettings::NoError)
         return true;
-    // QSettings keeps the change pending and writes it with the next successful sync.
     printLine(QStringLiteral("Failed to save %1: %2: %3")
                   .arg(QLatin1StringView(what), m_settings->fileName(), statusText(m_settings->status())));
+    // QSettings keeps its first error for good: the next write starts from a fresh object that
+    // carries the whole in-memory state to disk.
+    m_reopenBeforeWrite = true;
     return false;
 }
 
@@ -263,17 +269,31 @@ void SettingsStore::preserveUnreadableFile()
 {
     if (!m_fileNeedsRescue)
         return;
-    // The next write would silently drop what QSettings could not parse.
+    // QSettings would silently drop what it could not parse with the next write: keep the file,
+    // then start a clean one from the values already read.
     const QString source = m_settings->fileName();
     const QString copy = source + QStringLiteral(".unreadable-") + timestamp();
-    if (QFile::copy(source, copy)) {
-        QFile::setPermissions(copy, kOwnerOnly);
-        printLine(QStringLiteral("Settings file %1 could not be parsed; it was copied to %2").arg(source, copy));
-        m_fileNeedsRescue = false;
-    } else {
-        printLine(QStringLiteral("Settings file %1 could not be parsed and could not be copied to %2")
+    if (!QFile::copy(source, copy)) {
+        printLine(QStringLiteral("Settings file %1 could not be parsed and could not be copied to %2; it is left "
+                                 "untouched")
                       .arg(source, copy));
+        return;
     }
+    QFile::setPermissions(copy, kOwnerOnly);
+    printLine(QStringLiteral("Settings file %1 could not be parsed; it was copied to %2").arg(source, copy));
+    m_fileNeedsRescue = false;
+    QFile::remove(source);
+    reopenSettings();
+}
+
+void SettingsStore::reopenSettings()
+{
+    const QString path = m_settings->fileName();
+    m_settings = std::make_unique<QSettings>(path, QSettings::NativeFormat);
+    m_settings->setFallbacksEnabled(false);
+    m_settings->setValue(kLaunchAtLoginKey, m_launchAtLogin);
+    if (!m_isLoading)
+        m_settings->setValue(kShortcutsKey, ShortcutItem::encodeList(m_shortcuts));
 }
 
 void SettingsStore::preserveUndecodableList(const QByteArray &bytes, const QString &error)

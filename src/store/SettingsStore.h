@@ -86,6 +86,7 @@ private:
     void save();
     bool writeSettings(const char *what);
     void preserveUnreadableFile();
+    void reopenSettings();
     void preserveUndecodableList(const QByteArray &bytes, const QString &error);
 
     LoginItemService &m_loginItem;
@@ -95,6 +96,7 @@ private:
     bool m_isLoading = false;
     bool m_fileNeedsRescue = false;
     bool m_keepUndecodableUntilChange = false;
+    bool m_reopenBeforeWrite = false;
 };
 
 } // namespace zl
