@@ -1,0 +1,53 @@
+#pragma once
+
+#include "PasteSequence.h"
+
+#include <QString>
+
+namespace zl {
+
+class LogSink;
+class Pasteboard;
+class ProcessLauncher;
+class Scheduler;
+class SyntheticKeys;
+class Workspace;
+struct ShortcutItem;
+
+/** The platform services an ActionExecutor acts through; each must outlive the executor. */
+struct ActionServices
+{
+    ProcessLauncher &processes;
+    Workspace &workspace;
+    Pasteboard &pasteboard;
+    SyntheticKeys &keys;
+    Scheduler &scheduler;
+    LogSink &log;
+};
+
+/**
+ * Carries out the action of one shortcut. The only state is the clipboard coordination of pastes in
+ * flight; failures are silent or one log line. Main thread only.
+ */
+class ActionExecutor final
+{
+public:
+    explicit ActionExecutor(const ActionServices &services);
+
+    /** Ignores isEnabled and the hotkey: callers decide whether a shortcut may run. */
+    void run(const ShortcutItem &item);
+
+    /** The shell line that runs name as one word: name in single quotes, each ' written as '\''. */
+    static QString fallbackCommandLine(const QString &name);
+
+private:
+    void runShell(const QString &command);
+    void launchApp(const QString &path);
+    void launchFile(const QString &path);
+    void launchInApplicationFolders(const QString &fileName);
+
+    ActionServices m_services;
+    PasteSequence m_paste;
+};
+
+} // namespace zl

@@ -1,0 +1,113 @@
+#include "PasteSequence.h"
+
+#include "Scheduler.h"
+#include "SyntheticKeys.h"
+
+namespace zl {
+
+PasteSequence::PasteSequence(Pasteboard &pasteboard, SyntheticKeys &keys, Scheduler &scheduler)
+    : m_pasteboard(pasteboard), m_keys(keys), m_scheduler(scheduler), m_self(std::make_shared<PasteSequence *>(this))
+{
+}
+
+PasteSequence::~PasteSequence() = default;
+
+void PasteSequence::paste(const QString &text, bool pressEnter)
+{
+    if (text.isEmpty() && !pressEnter)
+        return;
+    m_pending.push_back(Job{text, pressEnter});
+    if (!m_running)
+        startNext();
+}
+
+// A job owns the clipboard from placing its text until its last key press; the next job starts
+// only then, so every chord pastes its own text and never an earlier or later one.
+void PasteSequence::startNext()
+{
+    const Job job = std::move(m_pending.front());
+    m_pending.pop_front();
+    m_running = true;
+    ++m_restoreTicket;
+
+    const auto deadline = [this] { return m_scheduler.now() + kModifierWait; };
+    if (job.text.isEmpty()) {
+        whenModifiersReleased(deadline(), [this] {
+            m_keys.postReturn();
+            finishJob();
+        });
+        return;
+    }
+
+    // Only the first of overlapping pastes sees the user's content; later ones would copy our text.
+    if (!m_saved)
+        m_saved = m_pasteboard.snapshot();
+    m_pasteboard.clear();
+    m_pasteboard.setSecretText(job.text);
+
+    const bool pressEnter = job.pressEnter;
+    later(kChordDelay, [this, deadline, pressEnter] {
+        whenModifiersReleased(deadline(), [this, pressEnter] {
+            m_keys.postPasteChord();
+            if (!pressEnter) {
+                finishJob();
+                return;
+            }
+            later(kReturnDelay, [this] {
+                m_keys.postReturn();
+                finishJob();
+            });
+        });
+    });
+}
+
+void PasteSequence::finishJob()
+{
+    m_running = false;
+    if (!m_pending.empty()) {
+        startNext();
+        return;
+    }
+    if (!m_saved)
+        return;
+    const quint64 ticket = m_restoreTicket;
+    later(kRestoreDelay, [this, ticket] {
+        // A paste that started meanwhile owns the clipboard now and restores it when it ends.
+        if (ticket == m_restoreTicket && !m_running)
+            restore();
+    });
+}
+
+// Unconditional: whatever is on the clipboard now is replaced, so the pasted text never stays behind.
+void PasteSequence::restore()
+{
+    m_pasteboard.clear();
+    const std::optional<PasteboardSnapshot> saved = std::move(*m_saved);
+    m_saved.reset();
+    if (saved && !saved->isEmpty())
+        m_pasteboard.write(*saved);
+}
+
+// Polls instead of blocking so the event loop keeps serving the clipboard to the target meanwhile.
+// After the deadline the chord goes out anyway; releasing the user's keys for them could leave one stuck.
+void PasteSequence::whenModifiersReleased(std::chrono::milliseconds deadline, std::function<void()> then)
+{
+    if (!m_keys.modifiersHeld() || m_scheduler.now() >= deadline) {
+        then();
+        return;
+    }
+    later(kModifierPoll, [this, deadline, then = std::move(then)]() mutable {
+        whenModifiersReleased(deadline, std::move(then));
+    });
+}
+
+void PasteSequence::later(std::chrono::milliseconds delay, std::function<void()> step)
+{
+    std::weak_ptr<PasteSequence *> self = m_self;
+    m_scheduler.schedule(delay, [self = std::move(self), step = std::move(step)] {
+        if (!self.expired())
+            step();
+    });
+}
+
+} // namespace zl

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Pasteboard.h"
+
+#include <QString>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace zl {
+
+class Scheduler;
+class SyntheticKeys;
+
+/**
+ * Puts a text on the clipboard, posts the paste chord (and optionally Return) and then puts back
+ * what the clipboard held. Pastes that overlap run one after the other and share one snapshot, so
+ * the clipboard ends as it was before the first of them.
+ */
+class PasteSequence final
+{
+public:
+    static constexpr std::chrono::milliseconds kChordDelay{50};
+    static constexpr std::chrono::milliseconds kReturnDelay{50};
+    static constexpr std::chrono::milliseconds kRestoreDelay{150};
+    // Users still hold the hotkey's modifiers when the chord is due; waiting longer would feel broken.
+    static constexpr std::chrono::milliseconds kModifierWait{1000};
+    static constexpr std::chrono::milliseconds kModifierPoll{10};
+
+    PasteSequence(Pasteboard &pasteboard, SyntheticKeys &keys, Scheduler &scheduler);
+    ~PasteSequence();
+    PasteSequence(const PasteSequence &) = delete;
+    PasteSequence &operator=(const PasteSequence &) = delete;
+
+    /** Returns at once; the key presses and the restore follow on the scheduler. */
+    void paste(const QString &text, bool pressEnter);
+
+private:
+    struct Job
+    {
+        QString text;
+        bool pressEnter = false;
+    };
+
+    void startNext();
+    void finishJob();
+    void restore();
+    void whenModifiersReleased(std::chrono::milliseconds deadline, std::function<void()> then);
+    void later(std::chrono::milliseconds delay, std::function<void()> step);
+
+    Pasteboard &m_pasteboard;
+    SyntheticKeys &m_keys;
+    Scheduler &m_scheduler;
+    std::deque<Job> m_pending;
+    bool m_running = false;
+    // Outer optional: whether a snapshot is held at all; inner: the clipboard had an owner.
+    std::optional<std::optional<PasteboardSnapshot>> m_saved;
+    quint64 m_restoreTicket = 0;
+    // Scheduled steps hold this weakly so that none touches a destroyed sequence.
+    std::shared_ptr<PasteSequence *> m_self;
+};
+
+} // namespace zl

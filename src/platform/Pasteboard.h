@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace zl {
+
+/** One clipboard format and its bytes, exactly as the owner offered them. */
+struct PasteboardFormat
+{
+    QString type;
+    QByteArray data;
+
+    friend bool operator==(const PasteboardFormat &, const PasteboardFormat &) = default;
+};
+
+/** Every real format of the clipboard at one moment, in the owner's order; empty when no format had data. */
+using PasteboardSnapshot = QList<PasteboardFormat>;
+
+/** The system clipboard (X11: the CLIPBOARD selection). Main thread only. */
+class Pasteboard
+{
+public:
+    virtual ~Pasteboard() = default;
+
+    /**
+     * Copies all formats at once, bounded in time and size per format. Nothing when the clipboard
+     * has no owner at all; a format that yields no data is left out.
+     */
+    virtual std::optional<PasteboardSnapshot> snapshot() = 0;
+
+    /** Empties the clipboard; failures are ignored. */
+    virtual void clear() = 0;
+
+    /** Offers text as plain text, marked secret so clipboard managers keep it out of their history. */
+    virtual void setSecretText(const QString &text) = 0;
+
+    /** Offers exactly these formats (this process serves them from now on); failures are ignored. */
+    virtual void write(const PasteboardSnapshot &formats) = 0;
+};
+
+} // namespace zl

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "FakeJournal.h"
+#include "ProcessLauncher.h"
+
+namespace zl {
+
+/** Records each start as "start <program> [<arg>]..." and fails with failure when that is set. */
+class FakeProcessLauncher final : public ProcessLauncher
+{
+public:
+    explicit FakeProcessLauncher(FakeJournal &journal) : m_journal(journal) {}
+
+    QString userShell() const override { return QStringLiteral("/bin/fakesh"); }
+    std::optional<QString> startDetached(const QString &program, const QStringList &arguments) override
+    {
+        QString line = QStringLiteral("start ") + program;
+        for (const QString &argument : arguments)
+            line += QStringLiteral(" [") + argument + u']';
+        m_journal.add(line);
+        starts.append(arguments);
+        return failure;
+    }
+
+    std::optional<QString> failure;
+    QList<QStringList> starts;
+
+private:
+    FakeJournal &m_journal;
+};
+
+} // namespace zl

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "FakeJournal.h"
+#include "FakePasteboard.h"
+#include "SyntheticKeys.h"
+
+namespace zl {
+
+/** Records key presses; a chord records the text it would paste, like a real target would. */
+class FakeSyntheticKeys final : public SyntheticKeys
+{
+public:
+    FakeSyntheticKeys(FakeJournal &journal, const FakePasteboard &pasteboard)
+        : m_journal(journal), m_pasteboard(pasteboard)
+    {
+    }
+
+    bool modifiersHeld() override { return held; }
+    void postPasteChord() override
+    {
+        m_journal.add(QStringLiteral("chord ") + m_pasteboard.text());
+        pasted.append(m_pasteboard.text());
+    }
+    void postReturn() override { m_journal.add(QStringLiteral("return")); }
+
+    bool held = false;
+    QStringList pasted;
+
+private:
+    FakeJournal &m_journal;
+    const FakePasteboard &m_pasteboard;
+};
+
+} // namespace zl
