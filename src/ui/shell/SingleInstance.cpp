@@ -1,0 +1,78 @@
+#include "SingleInstance.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+namespace zl {
+
+namespace {
+
+const QByteArray kShowRequest = "show\n";
+constexpr int kConnectTimeoutMs = 1000;
+
+QString runtimeFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath() + QStringLiteral("/zephyrlatch-") + QString::number(getuid());
+    return folder;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString &folder, QObject *parent)
+    : QObject(parent), m_folder(folder.isEmpty() ? runtimeFolder() : folder)
+{
+}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::socketPath() const
+{
+    return m_folder + QStringLiteral("/zephyrlatch.socket");
+}
+
+bool SingleInstance::claim()
+{
+    QDir().mkpath(m_folder);
+    QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_lock = std::make_unique<QLockFile>(m_folder + QStringLiteral("/zephyrlatch.lock"));
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(100)) {
+        QLocalSocket socket;
+        socket.connectToServer(socketPath());
+        if (socket.waitForConnected(kConnectTimeoutMs)) {
+            socket.write(kShowRequest);
+            socket.waitForBytesWritten(kConnectTimeoutMs);
+            socket.disconnectFromServer();
+        }
+        return false;
+    }
+
+    // The lock is ours, so any socket file left behind belongs to a dead instance.
+    QLocalServer::removeServer(socketPath());
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (m_server->listen(socketPath()))
+        connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
+    return true;
+}
+
+void SingleInstance::acceptConnections()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            if (socket->readAll().startsWith(kShowRequest.trimmed()))
+                emit activationRequested();
+            socket->disconnectFromServer();
+        });
+    }
+}
+
+} // namespace zl

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QLocalServer;
+
+namespace zl {
+
+/**
+ * One running program per user: the first instance holds a lock and listens on a local socket in
+ * $XDG_RUNTIME_DIR; a later one asks it to show its main window and steps aside.
+ */
+class SingleInstance final : public QObject
+{
+    Q_OBJECT
+
+public:
+    /** folder empty means $XDG_RUNTIME_DIR (or a private folder in the temp dir). */
+    explicit SingleInstance(const QString &folder = QString(), QObject *parent = nullptr);
+    ~SingleInstance() override;
+
+    /** True when this process is the one instance; otherwise the running one was asked to show itself. */
+    bool claim();
+
+    QString socketPath() const;
+
+signals:
+    /** Another launch asked the running instance to show its main window. */
+    void activationRequested();
+
+private:
+    void acceptConnections();
+
+    QString m_folder;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer *m_server = nullptr;
+};
+
+} // namespace zl
