@@ -1,0 +1,20 @@
+#include "SystemLog.h"
+
+#include <QByteArray>
+
+#include <syslog.h>
+
+#include <cstdio>
+
+namespace zl {
+
+void SystemLog::log(const QString &line)
+{
+    QByteArray bytes = line.toUtf8();
+    syslog(LOG_USER | LOG_NOTICE, "%s", bytes.constData());
+    bytes.append('\n');
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace zl

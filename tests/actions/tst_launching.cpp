@@ -1,0 +1,236 @@
+#include "ActionExecutor.h"
+#include "EventLoopScheduler.h"
+#include "FakeLogSink.h"
+#include "FakePasteboard.h"
+#include "FakeSyntheticKeys.h"
+#include "GioWorkspace.h"
+#include "PosixProcessLauncher.h"
+#include "ShortcutItem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <memory>
+
+namespace zl {
+
+// Real processes, real desktop entries through GIO and a recording xdg-open, all inside a
+// temporary tree that stands in for the XDG folders, PATH and the user's shell.
+class TestLaunching : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void launch_data();
+    void launch();
+    void commandsRunWithTwoArgumentsAndLeaveNoZombie();
+    void shellStartFailureIsLogged();
+    void urls();
+
+private:
+    void write(const QString &relative, const QByteArray &content, bool executable = false);
+    QString path(const QString &relative) const { return m_root.filePath(relative); }
+    QString read(const QString &relative) const;
+    ShortcutItem item(ActionType type, const QString &payload) const;
+    static int zombieChildren();
+
+    QTemporaryDir m_root;
+    EventLoopScheduler m_scheduler;
+    std::unique_ptr<FakeJournal> m_journal;
+    std::unique_ptr<FakePasteboard> m_pasteboard;
+    std::unique_ptr<FakeSyntheticKeys> m_keys;
+    PosixProcessLauncher m_processes;
+    GioWorkspace m_workspace;
+    FakeLogSink m_log;
+    std::unique_ptr<ActionExecutor> m_executor;
+};
+
+void TestLaunching::write(const QString &relative, const QByteArray &content, bool executable)
+{
+    const QString file = path(relative);
+    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(content);
+    out.close();
+    if (executable)
+        QVERIFY(out.setPermissions(out.permissions() | QFileDevice::ExeOwner));
+}
+
+QString TestLaunching::read(const QString &relative) const
+{
+    QFile in(path(relative));
+    return in.open(QIODevice::ReadOnly) ? QString::fromUtf8(in.readAll()) : QString();
+}
+
+ShortcutItem TestLaunching::item(ActionType type, const QString &payload) const
+{
+    ShortcutItem result;
+    result.actionType = type;
+    result.payload = payload;
+    return result;
+}
+
+int TestLaunching::zombieChildren()
+{
+    int zombies = 0;
+    const QString self = QString::number(getpid());
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (comm) state ppid ...": the name may hold spaces, so read after the last ')'.
+        const QString line = QString::fromUtf8(stat.readAll());
+        const QStringList fields = line.mid(line.lastIndexOf(u')') + 2).split(u' ');
+        if (fields.size() > 1 && fields.at(0) == QLatin1StringView("Z") && fields.at(1) == self)
+            ++zombies;
+    }
+    return zombies;
+}
+
+void TestLaunching::initTestCase()
+{
+    QVERIFY(m_root.isValid());
+    // Before the first GIO call: GLib reads the XDG folders once.
+    qputenv("HOME", path(QStringLiteral("home")).toUtf8());
+    qputenv("XDG_DATA_HOME", path(QStringLiteral("data-home")).toUtf8());
+    qputenv("XDG_DATA_DIRS", (path(QStringLiteral("sys1")) + u':' + path(QStringLiteral("sys2"))).toUtf8());
+    qputenv("PATH", path(QStringLiteral("bin")).toUtf8() + ":/usr/bin:/bin");
+    qputenv("SHELL", path(QStringLiteral("bin/recording-shell")).toUtf8());
+
+    const QByteArray marks = path(QStringLiteral("marks")).toUtf8();
+    QVERIFY(QDir().mkpath(QString::fromUtf8(marks)));
+    write(QStringLiteral("bin/recording-shell"),
+          "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > " + marks + "/shell.$$\nexec /bin/sh -c \"$2\"\n", true);
+    write(QStringLiteral("bin/mark"), "#!/bin/sh\necho \"$@\" > " + marks + "/\"$1\"\n", true);
+    write(QStringLiteral("bin/zl fallback 'tool'"), "#!/bin/sh\necho ran > " + marks + "/fallback\n", true);
+    write(QStringLiteral("bin/xdg-open"), "#!/bin/sh\necho \"$1\" > " + marks + "/url.$$\n", true);
+    write(QStringLiteral("execme"), "#!/bin/sh\necho ran > " + marks + "/exec\n", true);
+    write(QStringLiteral("document.txt"), "text");
+
+    const auto entry = [this](const QString &file, const QByteArray &name, const QByteArray &mark,
+                              const QByteArray &extra = {}) {
+        write(file, "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + path("bin/mark").toUtf8() + ' ' +
+                        mark + "\n" + extra);
+    };
+    entry(QStringLiteral("data-home/applications/org.zl.ById.desktop"), "By Id", "byid");
+    entry(QStringLiteral("sys1/applications/plainfile.desktop"), "Plain File", "plainfile");
+    entry(QStringLiteral("sys2/applications/sub/named.desktop"), "Zl Named Viewer", "named");
+    entry(QStringLiteral("sys2/applications/org.zl.Hidden.desktop"), "Zl Hidden", "hidden", "Hidden=true\n");
+    entry(QStringLiteral("elsewhere/direct.desktop"), "Direct", "direct");
+}
+
+void TestLaunching::init()
+{
+    QDir(path(QStringLiteral("marks"))).removeRecursively();
+    QVERIFY(QDir().mkpath(path(QStringLiteral("marks"))));
+    m_executor.reset();
+    m_journal = std::make_unique<FakeJournal>(m_scheduler);
+    m_pasteboard = std::make_unique<FakePasteboard>(*m_journal);
+    m_keys = std::make_unique<FakeSyntheticKeys>(*m_journal, *m_pasteboard);
+    m_executor = std::make_unique<ActionExecutor>(
+        ActionServices{m_processes, m_workspace, *m_pasteboard, *m_keys, m_scheduler, m_log});
+}
+
+void TestLaunching::launch_data()
+{
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<QString>("content");
+
+    QTest::newRow("desktop-file ID") << QStringLiteral("org.zl.ById") << QStringLiteral("byid") << QStringLiteral("byid\n");
+    QTest::newRow("ID of an entry in a subfolder") << QStringLiteral("sub/named") << QStringLiteral("named")
+                                                   << QStringLiteral("named\n");
+    QTest::newRow("name.desktop") << QStringLiteral(" plainfile.desktop ") << QStringLiteral("plainfile")
+                                  << QStringLiteral("plainfile\n");
+    QTest::newRow("Name") << QStringLiteral("Zl Named Viewer") << QStringLiteral("named") << QStringLiteral("named\n");
+    QTest::newRow("Name ignoring case") << QStringLiteral("zl named viewer") << QStringLiteral("named")
+                                        << QStringLiteral("named\n");
+    QTest::newRow("path of a desktop entry") << QStringLiteral("@/elsewhere/direct.desktop") << QStringLiteral("direct")
+                                             << QStringLiteral("direct\n");
+    QTest::newRow("path of an executable") << QStringLiteral("@/execme") << QStringLiteral("exec") << QStringLiteral("ran\n");
+    QTest::newRow("path of a document") << QStringLiteral("@/document.txt") << QStringLiteral("url.*")
+                                        << QStringLiteral("file://@/document.txt\n");
+    QTest::newRow("shell fallback finds it on PATH")
+        << QStringLiteral("zl fallback 'tool'") << QStringLiteral("fallback") << QStringLiteral("ran\n");
+    QTest::newRow("hidden entry falls back to the shell")
+        << QStringLiteral("org.zl.Hidden") << QStringLiteral("shell.*") << QStringLiteral("2\n-lc\n'org.zl.Hidden'\n");
+}
+
+void TestLaunching::launch()
+{
+    QFETCH(QString, payload);
+    QFETCH(QString, mark);
+    QFETCH(QString, content);
+    payload.replace(u'@', m_root.path());
+    content.replace(u'@', m_root.path());
+
+    m_executor->run(item(ActionType::LaunchApp, payload));
+    QDir marks(path(QStringLiteral("marks")));
+    QTRY_COMPARE(marks.entryList({mark}, QDir::Files).size(), 1);
+    QTRY_COMPARE(read(QStringLiteral("marks/") + marks.entryList({mark}, QDir::Files).first()), content);
+    QTRY_COMPARE(zombieChildren(), 0);
+    QVERIFY(m_log.lines.isEmpty());
+}
+
+void TestLaunching::commandsRunWithTwoArgumentsAndLeaveNoZombie()
+{
+    constexpr int count = 50;
+    for (int i = 0; i < count; ++i)
+        m_executor->run(item(ActionType::RunCommand, QStringLiteral("\n  printf '%s' \"$0\" > %1/cmd.%2 \t")
+                                                         .arg(path(QStringLiteral("marks")))
+                                                         .arg(i)));
+    QDir marks(path(QStringLiteral("marks")));
+    QTRY_COMPARE_WITH_TIMEOUT(marks.entryList({QStringLiteral("cmd.*")}, QDir::Files).size(), count, 30000);
+    const QStringList shells = marks.entryList({QStringLiteral("shell.*")}, QDir::Files);
+    QCOMPARE(shells.size(), count);
+    for (const QString &shell : shells) {
+        const QStringList lines = read(QStringLiteral("marks/") + shell).split(u'\n');
+        QCOMPARE(lines.value(0), QStringLiteral("2"));
+        QCOMPARE(lines.value(1), QStringLiteral("-lc"));
+        QVERIFY(lines.value(2).startsWith(QStringLiteral("printf '%s' \"$0\" > ")));
+    }
+    QTRY_COMPARE(zombieChildren(), 0);
+    QVERIFY(m_log.lines.isEmpty());
+}
+
+void TestLaunching::shellStartFailureIsLogged()
+{
+    const QByteArray shell = qgetenv("SHELL");
+    qputenv("SHELL", "/nonexistent/%s%n-shell");
+    m_executor->run(item(ActionType::RunCommand, QStringLiteral("true")));
+    qputenv("SHELL", shell);
+    QCOMPARE(m_log.lines, QStringList{QStringLiteral(
+                              "Zephyrlatch: failed to run command: /nonexistent/%s%n-shell: No such file or directory")});
+}
+
+void TestLaunching::urls()
+{
+    m_executor->run(item(ActionType::OpenURLs, QStringLiteral("one.example\n\nhttps://two.example/a?b=c\nmailto:x@y.z")));
+    m_executor->run(item(ActionType::OpenURL, QStringLiteral("first.example\nsecond.example")));
+    QDir marks(path(QStringLiteral("marks")));
+    QTRY_COMPARE(marks.entryList({QStringLiteral("url.*")}, QDir::Files).size(), 4);
+    QTest::qWait(300); // a fifth, wrong call would show up now
+    QFileInfoList calls = marks.entryInfoList({QStringLiteral("url.*")}, QDir::Files);
+    QCOMPARE(calls.size(), 4);
+    // xdg-open records its pid; pids grow in the order the calls were made.
+    std::sort(calls.begin(), calls.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        return a.suffix().toInt() < b.suffix().toInt();
+    });
+    QStringList opened;
+    for (const QFileInfo &call : calls)
+        opened.append(read(QStringLiteral("marks/") + call.fileName()).trimmed());
+    QCOMPARE(opened, (QStringList{QStringLiteral("https://one.example"), QStringLiteral("https://two.example/a?b=c"),
+                                  QStringLiteral("mailto:x@y.z"), QStringLiteral("https://first.example")}));
+}
+
+} // namespace zl
+
+QTEST_MAIN(zl::TestLaunching)
+#include "tst_launching.moc"
