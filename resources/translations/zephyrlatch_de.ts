@@ -207,5 +207,13 @@
         <source>%1  %2</source>
         <translation>%1  %2</translation>
     </message>
+    <message id="menu.file">
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message id="menu.settings">
+        <source>Settings…</source>
+        <translation>Einstellungen…</translation>
+    </message>
 </context>
 </TS>

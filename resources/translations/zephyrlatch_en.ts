@@ -207,5 +207,13 @@
         <source>%1  %2</source>
         <translation>%1  %2</translation>
     </message>
+    <message id="menu.file">
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message id="menu.settings">
+        <source>Settings…</source>
+        <translation>Settings…</translation>
+    </message>
 </context>
 </TS>

@@ -1,0 +1,386 @@
+#include "MainWindow.h"
+
+#include "Icons.h"
+#include "PermissionsManager.h"
+#include "SettingsStore.h"
+#include "ShortcutEditor.h"
+#include "ShortcutListModel.h"
+#include "ShortcutRowDelegate.h"
+#include "Strings.h"
+#include "UiContext.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace zl {
+
+namespace {
+
+constexpr int kSidebarMinimumWidth = 240;
+constexpr int kSidebarIdealWidth = 280;
+constexpr int kLogoHeight = 28;
+const QColor kWarningColor(0xF5, 0x7C, 0x00);
+
+QFont scaledFont(QFont font, qreal factor, QFont::Weight weight)
+{
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * factor);
+    font.setWeight(weight);
+    return font;
+}
+
+} // namespace
+
+MainWindow::MainWindow(UiContext &context, QWidget *parent)
+    : QMainWindow(parent), m_context(context), m_model(new ShortcutListModel(context.store, this)),
+      m_accessibilityOK(context.permissions.isTrusted())
+{
+    setObjectName(QStringLiteral("main"));
+    setWindowIcon(Icons::icon(QStringLiteral("AppLogo")));
+    setMinimumSize(780, 480);
+    resize(900, 560);
+
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("splitter"));
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(buildSidebar());
+    splitter->addWidget(buildDetail());
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({kSidebarIdealWidth, 900 - kSidebarIdealWidth});
+    setCentralWidget(splitter);
+    buildToolbar();
+    buildMenu();
+
+    // Connected after the model, so the model already holds the published list.
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        syncListSelection();
+        updateDetail();
+    });
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &MainWindow::updateDetail);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::listSelectionChanged);
+    connect(&context.store, &SettingsStore::launchAtLoginChanged, m_launchAtLogin, &QCheckBox::setChecked);
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            refreshTrust();
+    });
+
+    retranslate();
+    refreshTrust();
+    updateDetail();
+}
+
+QWidget *MainWindow::buildSidebar()
+{
+    auto *sidebar = new QWidget(this);
+    sidebar->setObjectName(QStringLiteral("sidebar"));
+    sidebar->setMinimumWidth(kSidebarMinimumWidth);
+    auto *column = new QVBoxLayout(sidebar);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto *header = new QHBoxLayout;
+    header->setContentsMargins(14, 10, 14, 10);
+    header->setSpacing(10);
+    auto *logo = new QLabel(sidebar);
+    logo->setObjectName(QStringLiteral("headerLogo"));
+    logo->setPixmap(Icons::icon(QStringLiteral("AppLogo")).pixmap(kLogoHeight, kLogoHeight));
+    m_headerTitle = new QLabel(sidebar);
+    m_headerTitle->setObjectName(QStringLiteral("headerTitle"));
+    m_headerTitle->setFont(scaledFont(font(), 1.15, QFont::DemiBold));
+    header->addWidget(logo);
+    header->addWidget(m_headerTitle);
+    header->addStretch(1);
+    column->addLayout(header);
+
+    m_sidebarTitle = new QLabel(sidebar);
+    m_sidebarTitle->setObjectName(QStringLiteral("sidebarTitle"));
+    m_sidebarTitle->setContentsMargins(14, 0, 14, 4);
+    m_sidebarTitle->setForegroundRole(QPalette::PlaceholderText);
+    m_sidebarTitle->setFont(scaledFont(font(), 0.85, QFont::DemiBold));
+    column->addWidget(m_sidebarTitle);
+
+    m_list = new QListView(sidebar);
+    m_list->setObjectName(QStringLiteral("shortcutList"));
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(new ShortcutRowDelegate(m_context.layout, m_list));
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setDragEnabled(true);
+    m_list->setAcceptDrops(true);
+    m_list->setDropIndicatorShown(true);
+    m_list->setDragDropMode(QAbstractItemView::DragDrop);
+    m_list->setDefaultDropAction(Qt::MoveAction);
+    m_list->setUniformItemSizes(true);
+    m_list->installEventFilter(this);
+    column->addWidget(m_list, 1);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->setContentsMargins(12, 12, 12, 12);
+    m_addButton = new QToolButton(sidebar);
+    m_addButton->setObjectName(QStringLiteral("addButton"));
+    m_addButton->setIcon(Icons::icon(QStringLiteral("plus")));
+    m_deleteButton = new QToolButton(sidebar);
+    m_deleteButton->setObjectName(QStringLiteral("deleteButton"));
+    m_deleteButton->setIcon(Icons::icon(QStringLiteral("trash")));
+    for (QToolButton *button : {m_addButton, m_deleteButton}) {
+        button->setAutoRaise(true);
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    }
+    bottom->addWidget(m_addButton);
+    bottom->addStretch(1);
+    bottom->addWidget(m_deleteButton);
+    column->addLayout(bottom);
+
+    connect(m_addButton, &QToolButton::clicked, this, &MainWindow::addShortcut);
+    connect(m_deleteButton, &QToolButton::clicked, this, &MainWindow::deleteSelected);
+    return sidebar;
+}
+
+QWidget *MainWindow::buildDetail()
+{
+    m_detail = new QStackedWidget(this);
+    m_detail->setObjectName(QStringLiteral("detail"));
+
+    m_editorPage = new QWidget(m_detail);
+    m_editorPage->setObjectName(QStringLiteral("editorPage"));
+    auto *page = new QVBoxLayout(m_editorPage);
+    page->setContentsMargins(0, 0, 0, 0);
+    m_detailTitle = new QLabel(m_editorPage);
+    m_detailTitle->setObjectName(QStringLiteral("detailTitle"));
+    m_detailTitle->setContentsMargins(14, 10, 14, 0);
+    m_detailTitle->setFont(scaledFont(font(), 1.3, QFont::DemiBold));
+    m_detailTitle->setTextFormat(Qt::PlainText);
+    auto *scroll = new QScrollArea(m_editorPage);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    m_editor = new ShortcutEditor(m_context, scroll);
+    scroll->setWidget(m_editor);
+    page->addWidget(m_detailTitle);
+    page->addWidget(scroll, 1);
+
+    m_emptyState = new QWidget(m_detail);
+    m_emptyState->setObjectName(QStringLiteral("emptyState"));
+    auto *empty = new QVBoxLayout(m_emptyState);
+    empty->addStretch(1);
+    auto *symbol = new QLabel(m_emptyState);
+    symbol->setPixmap(Icons::tinted(QStringLiteral("keyboard"), palette().color(QPalette::PlaceholderText)).pixmap(48, 48));
+    m_emptyTitle = new QLabel(m_emptyState);
+    m_emptyTitle->setObjectName(QStringLiteral("emptyTitle"));
+    m_emptyTitle->setFont(scaledFont(font(), 1.4, QFont::Bold));
+    m_emptyHint = new QLabel(m_emptyState);
+    m_emptyHint->setObjectName(QStringLiteral("emptyHint"));
+    m_emptyHint->setForegroundRole(QPalette::PlaceholderText);
+    m_emptyHint->setWordWrap(true);
+    for (QLabel *label : {symbol, m_emptyTitle, m_emptyHint}) {
+        label->setAlignment(Qt::AlignCenter);
+        empty->addWidget(label);
+    }
+    empty->addStretch(1);
+
+    m_detail->addWidget(m_editorPage);
+    m_detail->addWidget(m_emptyState);
+    return m_detail;
+}
+
+void MainWindow::buildToolbar()
+{
+    auto *toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("toolbar"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->toggleViewAction()->setEnabled(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    auto *spacer = new QWidget(toolbar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar->addWidget(spacer);
+
+    m_needAccessButton = new QToolButton(toolbar);
+    m_needAccessButton->setObjectName(QStringLiteral("needAccessButton"));
+    m_needAccessButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_needAccessButton->setIcon(Icons::tinted(QStringLiteral("exclamationmark.triangle.fill"), kWarningColor));
+    QPalette warning = m_needAccessButton->palette();
+    warning.setColor(QPalette::ButtonText, kWarningColor);
+    m_needAccessButton->setPalette(warning);
+    m_needAccessAction = toolbar->addWidget(m_needAccessButton);
+
+    m_launchAtLogin = new QCheckBox(toolbar);
+    m_launchAtLogin->setObjectName(QStringLiteral("launchAtLoginCheck"));
+    m_launchAtLogin->setChecked(m_context.store.launchAtLogin());
+    toolbar->addWidget(m_launchAtLogin);
+    addToolBar(Qt::TopToolBarArea, toolbar);
+
+    connect(m_needAccessButton, &QToolButton::clicked, this, &MainWindow::grantAccess);
+    connect(m_launchAtLogin, &QCheckBox::clicked, this,
+            [this](bool checked) { m_context.store.setLaunchAtLogin(checked); });
+}
+
+void MainWindow::buildMenu()
+{
+    // No item here opens a second main window: there is only ever the one.
+    m_fileMenu = menuBar()->addMenu(QString());
+    m_settingsAction = m_fileMenu->addAction(QString(), this, &MainWindow::settingsRequested);
+    m_settingsAction->setObjectName(QStringLiteral("settingsAction"));
+    m_settingsAction->setShortcut(QKeySequence::Preferences);
+    m_fileMenu->addSeparator();
+    m_quitAction = m_fileMenu->addAction(QString(), this, &MainWindow::quitRequested);
+    m_quitAction->setObjectName(QStringLiteral("quitAction"));
+    m_quitAction->setShortcut(QKeySequence::Quit);
+}
+
+void MainWindow::setSelection(const QUuid &id)
+{
+    m_selection = id;
+    syncListSelection();
+    updateDetail();
+}
+
+void MainWindow::addShortcut()
+{
+    ShortcutItem item;
+    item.id = QUuid::createUuid();
+    item.name = text("shortcut.defaultName");
+    item.isEnabled = true;
+    item.actionType = ActionType::PasteText;
+    m_context.store.addShortcut(item);
+    setSelection(item.id);
+}
+
+void MainWindow::deleteSelected()
+{
+    const QUuid id = m_selection;
+    if (m_model->rowOf(id) < 0)
+        return;
+    m_context.store.deleteIds({id});
+    const QList<ShortcutItem> &left = m_context.store.shortcuts();
+    setSelection(left.isEmpty() ? QUuid() : left.constFirst().id);
+}
+
+void MainWindow::deleteRows(const QList<int> &rows)
+{
+    QSet<QUuid> ids;
+    for (int row : rows) {
+        if (row >= 0 && row < m_model->items().size())
+            ids.insert(m_model->items().at(row).id);
+    }
+    if (ids.isEmpty())
+        return;
+    m_context.store.deleteIds(ids);
+    const QList<ShortcutItem> &left = m_context.store.shortcuts();
+    if (ids.contains(m_selection))
+        setSelection(left.isEmpty() ? QUuid() : left.constFirst().id);
+    else
+        setSelection(m_selection);
+}
+
+void MainWindow::refreshTrust()
+{
+    m_accessibilityOK = m_context.permissions.isTrusted();
+    m_needAccessAction->setVisible(!m_accessibilityOK);
+}
+
+void MainWindow::grantAccess()
+{
+    m_context.permissions.requestTrust();
+    m_context.permissions.openAccessibilitySettings();
+    refreshTrust();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_selection.isNull() && !m_model->items().isEmpty())
+        setSelection(m_model->items().constFirst().id);
+    refreshTrust();
+    m_context.permissions.requestTrust();
+    emit appeared();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Delete) || key->key() == Qt::Key_Backspace) {
+            QList<int> rows;
+            for (const QModelIndex &index : m_list->selectionModel()->selectedRows())
+                rows.append(index.row());
+            deleteRows(rows);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::listSelectionChanged()
+{
+    if (m_syncing)
+        return;
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    m_selection = rows.isEmpty() ? QUuid() : rows.constFirst().data(ShortcutListModel::IdRole).toUuid();
+    updateDetail();
+}
+
+void MainWindow::syncListSelection()
+{
+    m_syncing = true;
+    const int row = m_model->rowOf(m_selection);
+    if (row >= 0) {
+        const QModelIndex index = m_model->index(row);
+        m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        m_list->scrollTo(index);
+    } else {
+        m_list->selectionModel()->clear();
+    }
+    m_syncing = false;
+}
+
+void MainWindow::updateDetail()
+{
+    const int row = m_model->rowOf(m_selection);
+    m_deleteButton->setVisible(row >= 0);
+    if (row < 0) {
+        m_detail->setCurrentWidget(m_emptyState);
+        return;
+    }
+    const ShortcutItem &item = m_model->items().at(row);
+    m_editor->setItem(item);
+    m_detailTitle->setText(item.name);
+    m_detail->setCurrentWidget(m_editorPage);
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::retranslate()
+{
+    setWindowTitle(text("Zephyrlatch"));
+    m_headerTitle->setText(text("Zephyrlatch"));
+    m_sidebarTitle->setText(text("ui.hotkeys"));
+    m_addButton->setText(text("ui.add"));
+    m_deleteButton->setText(text("ui.delete"));
+    m_emptyTitle->setText(text("ui.selectHotkey"));
+    m_emptyHint->setText(text("ui.selectHotkeyHint"));
+    m_needAccessButton->setText(text("ui.needAccess"));
+    m_launchAtLogin->setText(text("ui.launchAtLogin"));
+    m_fileMenu->setTitle(text("menu.file"));
+    m_settingsAction->setText(text("menu.settings"));
+    m_quitAction->setText(text("ui.quit"));
+    m_model->refreshTexts();
+}
+
+} // namespace zl

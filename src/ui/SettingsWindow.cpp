@@ -1,0 +1,86 @@
+#include "SettingsWindow.h"
+
+#include "PermissionsManager.h"
+#include "SettingsStore.h"
+#include "Strings.h"
+#include "UiContext.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace zl {
+
+namespace {
+
+const QColor kGreen(0x2E, 0x9D, 0x3A);
+const QColor kOrange(0xF5, 0x7C, 0x00);
+
+} // namespace
+
+SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_context(context), m_launchAtLogin(new QCheckBox),
+      m_accessibilityLabel(new QLabel), m_accessibilityStatus(new QLabel), m_openPrivacySettings(new QPushButton)
+{
+    setObjectName(QStringLiteral("settings"));
+    m_launchAtLogin->setObjectName(QStringLiteral("launchAtLoginToggle"));
+    m_accessibilityStatus->setObjectName(QStringLiteral("accessibilityStatus"));
+    m_openPrivacySettings->setObjectName(QStringLiteral("openPrivacySettingsButton"));
+
+    auto *content = new QGroupBox(this);
+    content->setObjectName(QStringLiteral("settingsContent"));
+    content->setFixedSize(420, 180);
+    auto *form = new QFormLayout(content);
+    m_accessibilityLabel->setWordWrap(true);
+    m_accessibilityStatus->setWordWrap(true);
+    form->addRow(m_launchAtLogin);
+    form->addRow(m_accessibilityLabel, m_accessibilityStatus);
+    form->addRow(m_openPrivacySettings);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(content);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_launchAtLogin, &QCheckBox::clicked, this, [this](bool checked) {
+        m_context.store.setLaunchAtLogin(checked);
+    });
+    connect(m_openPrivacySettings, &QPushButton::clicked, this,
+            [this] { m_context.permissions.openAccessibilitySettings(); });
+    connect(&context.store, &SettingsStore::launchAtLoginChanged, this, &SettingsWindow::refresh);
+    connect(&context.store, &SettingsStore::shortcutsChanged, this, &SettingsWindow::refresh);
+    refresh();
+}
+
+void SettingsWindow::refresh()
+{
+    setWindowTitle(text("Zephyrlatch"));
+    m_launchAtLogin->setText(text("ui.launchAtLoginToggle"));
+    m_launchAtLogin->setChecked(m_context.store.launchAtLogin());
+    m_accessibilityLabel->setText(text("ui.accessibility"));
+    // Text and colour come from one answer, so they never disagree.
+    const bool trusted = m_context.permissions.isTrusted();
+    m_accessibilityStatus->setText(text(trusted ? "ui.allowed" : "ui.needsPermission"));
+    QPalette palette = m_accessibilityStatus->palette();
+    palette.setColor(QPalette::WindowText, trusted ? kGreen : kOrange);
+    m_accessibilityStatus->setPalette(palette);
+    m_openPrivacySettings->setText(text("ui.openPrivacySettings"));
+}
+
+void SettingsWindow::showEvent(QShowEvent *event)
+{
+    refresh();
+    QWidget::showEvent(event);
+}
+
+void SettingsWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        refresh();
+    QWidget::changeEvent(event);
+}
+
+} // namespace zl

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+
+namespace zl {
+
+class ApplicationChooser;
+class KeyboardLayout;
+class PermissionsManager;
+class SettingsStore;
+struct ShortcutItem;
+
+/** What the windows need from the rest of the program; every member outlives the widgets. */
+struct UiContext
+{
+    SettingsStore &store;
+    PermissionsManager &permissions;
+    ApplicationChooser &chooser;
+    /** Carries out a shortcut's action at once (the executor in the program, a recorder in tests). */
+    std::function<void(const ShortcutItem &)> run;
+    /** May be null: key names then fall back to their fixed names and codes. */
+    const KeyboardLayout *layout = nullptr;
+};
+
+} // namespace zl
