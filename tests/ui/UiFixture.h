@@ -1,0 +1,77 @@
+#pragma once
+
+#include "ApplicationChooser.h"
+#include "FakeAccessibilityTrust.h"
+#include "FakeJournal.h"
+#include "FakeLoginItem.h"
+#include "FakeScheduler.h"
+#include "FakeWorkspace.h"
+#include "PermissionsManager.h"
+#include "SettingsStore.h"
+#include "UiContext.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace zl {
+
+/** Answers the application chooser with a prepared path, or as cancelled. */
+class FakeChooser final : public ApplicationChooser
+{
+public:
+    std::optional<QString> chooseApplication(QWidget *) override
+    {
+        ++calls;
+        return answer;
+    }
+
+    std::optional<QString> answer;
+    int calls = 0;
+};
+
+/** A store on a file of its own, fakes behind every seam the windows use, and a record of runs. */
+struct UiFixture
+{
+    explicit UiFixture(const QList<ShortcutItem> &items)
+        : store(std::make_unique<SettingsStore>(loginItem, dir.filePath(QStringLiteral("zephyrlatch.conf"))))
+    {
+        store->setShortcuts(items);
+    }
+
+    /** What a fresh start of the program would read back. */
+    QList<ShortcutItem> reloaded()
+    {
+        FakeLoginItem other;
+        SettingsStore again(other, store->filePath());
+        return again.shortcuts();
+    }
+
+    QTemporaryDir dir;
+    FakeLoginItem loginItem;
+    std::unique_ptr<SettingsStore> store;
+    FakeAccessibilityTrust trust;
+    FakeScheduler clock;
+    FakeJournal journal{clock};
+    FakeWorkspace workspace{journal};
+    PermissionsManager permissions{trust, workspace};
+    FakeChooser chooser;
+    QList<ShortcutItem> runs;
+    UiContext context{*store, permissions, chooser, [this](const ShortcutItem &item) { runs.append(item); }, nullptr};
+};
+
+inline ShortcutItem makeItem(const QString &name, bool enabled = true, ActionType type = ActionType::PasteText,
+                             const QString &payload = QString(), quint32 keyCode = 0, quint32 modifiers = 0)
+{
+    return ShortcutItem{QUuid::createUuid(), name, enabled, type, payload, keyCode, modifiers};
+}
+
+inline QStringList names(const QList<ShortcutItem> &items)
+{
+    QStringList result;
+    for (const ShortcutItem &item : items)
+        result << item.name;
+    return result;
+}
+
+} // namespace zl

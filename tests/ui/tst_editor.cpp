@@ -1,0 +1,365 @@
+#include "ShortcutEditor.h"
+
+#include "HotkeyRecorder.h"
+#include "Strings.h"
+#include "Translations.h"
+#include "UiFixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace zl;
+
+namespace {
+
+const QStringList kPayloadControls{"pastePayloadEdit", "commandPayloadEdit", "launchPayloadEdit", "urlPayloadEdit",
+                                   "urlsPayloadEdit"};
+
+/** An editor on the first shortcut of the fixture, shown in its own window. */
+struct EditorRig
+{
+    explicit EditorRig(const ShortcutItem &item) : fixture({item}), editor(fixture.context)
+    {
+        editor.setItem(item);
+        editor.show();
+        QApplication::setActiveWindow(&editor);
+    }
+
+    template <typename T> T *find(const QString &name) { return editor.findChild<T *>(name); }
+    ShortcutItem stored() const { return fixture.store->shortcuts().first(); }
+    QString visiblePayloadControl()
+    {
+        QStringList shown;
+        for (const QString &name : kPayloadControls) {
+            if (find<QWidget>(name)->isVisibleTo(&editor))
+                shown << name;
+        }
+        return shown.join(u',');
+    }
+
+    UiFixture fixture;
+    ShortcutEditor editor;
+};
+
+QList<ShortcutItem> published(const QSignalSpy &spy)
+{
+    QList<ShortcutItem> items;
+    for (const QList<QVariant> &call : spy)
+        items << call.first().value<QList<ShortcutItem>>().first();
+    return items;
+}
+
+} // namespace
+
+class EditorTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_translations = std::make_unique<Translations>(); }
+
+    void switchingTypeKeepsThePayload_data();
+    void switchingTypeKeepsThePayload();
+    void placeholderOnlyForAnEmptyPayload_data();
+    void placeholderOnlyForAnEmptyPayload();
+    void typingWritesTheWholeShortcutAndKeepsTheCursor();
+    void chooserReplacesThePayload_data();
+    void chooserReplacesThePayload();
+    void runNowRunsEvenADisabledShortcut();
+
+    void capture_data();
+    void capture();
+    void recordTwiceWritesNothing();
+    void resetClearsAndEndsRecording();
+    void resetShownOnlyWithACombination_data();
+    void resetShownOnlyWithACombination();
+    void everyWayOutReleasesTheGrab();
+
+private:
+    std::unique_ptr<Translations> m_translations;
+};
+
+void EditorTest::switchingTypeKeepsThePayload_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("control");
+    QTest::newRow("paste") << int(ActionType::PasteText) << "pastePayloadEdit";
+    QTest::newRow("paste and enter") << int(ActionType::PasteTextAndEnter) << "pastePayloadEdit";
+    QTest::newRow("command") << int(ActionType::RunCommand) << "commandPayloadEdit";
+    QTest::newRow("launch") << int(ActionType::LaunchApp) << "launchPayloadEdit";
+    QTest::newRow("url") << int(ActionType::OpenURL) << "urlPayloadEdit";
+    QTest::newRow("urls") << int(ActionType::OpenURLs) << "urlsPayloadEdit";
+}
+
+void EditorTest::switchingTypeKeepsThePayload()
+{
+    QFETCH(int, type);
+    QFETCH(QString, control);
+    const QString payload = QStringLiteral("echo one\nhttps://example.org");
+    EditorRig rig(makeItem("A", true, ActionType::OpenURL, payload));
+
+    rig.find<QComboBox>("typePicker")->setCurrentIndex(type);
+    QCOMPARE(rig.stored().actionType.kind(), ActionType::Kind(type));
+    QCOMPARE(rig.stored().payload, payload);
+    QCOMPARE(rig.visiblePayloadControl(), control);
+    QCOMPARE(rig.find<QLabel>("helpText")->text(), rig.stored().actionType.helpText());
+    QWidget *shown = rig.find<QWidget>(control);
+    const QString text = qobject_cast<QLineEdit *>(shown) ? qobject_cast<QLineEdit *>(shown)->text()
+                                                          : qobject_cast<QPlainTextEdit *>(shown)->toPlainText();
+    QCOMPARE(text, payload);
+
+    rig.find<QComboBox>("typePicker")->setCurrentIndex(ActionType::PasteText);
+    QCOMPARE(rig.find<QPlainTextEdit>("pastePayloadEdit")->toPlainText(), payload);
+    QCOMPARE(rig.stored().payload, payload);
+}
+
+void EditorTest::placeholderOnlyForAnEmptyPayload_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("paste empty") << int(ActionType::PasteText) << "" << true;
+    QTest::newRow("paste space") << int(ActionType::PasteText) << " " << false;
+    QTest::newRow("paste line break") << int(ActionType::PasteText) << "\n" << false;
+    QTest::newRow("urls empty") << int(ActionType::OpenURLs) << "" << true;
+    QTest::newRow("urls text") << int(ActionType::OpenURLs) << "x" << false;
+}
+
+void EditorTest::placeholderOnlyForAnEmptyPayload()
+{
+    QFETCH(int, type);
+    QFETCH(QString, payload);
+    QFETCH(bool, shown);
+    EditorRig rig(makeItem("A", true, ActionType::Kind(type), payload));
+    const bool paste = type != ActionType::OpenURLs;
+    auto *edit = rig.find<QPlainTextEdit>(paste ? "pastePayloadEdit" : "urlsPayloadEdit");
+    QLabel *placeholder = rig.find<QLabel>(paste ? "pastePlaceholder" : "urlsPlaceholder");
+    QCOMPARE(placeholder->isVisible(), shown);
+    QCOMPARE(placeholder->text(), ActionType(ActionType::Kind(type)).placeholder());
+
+    edit->setFocus();
+    edit->moveCursor(QTextCursor::End);
+    QTest::keyClicks(edit, QStringLiteral("a"));
+    QVERIFY(!placeholder->isVisible());
+    QCOMPARE(rig.stored().payload, payload + u'a');
+    for (qsizetype i = 0; i <= payload.size(); ++i)
+        QTest::keyClick(edit, Qt::Key_Backspace);
+    QVERIFY(rig.stored().payload.isEmpty());
+    QVERIFY(placeholder->isVisible());
+}
+
+void EditorTest::typingWritesTheWholeShortcutAndKeepsTheCursor()
+{
+    const ShortcutItem original = makeItem("Note", false, ActionType::PasteText, "hello", 49, 4096);
+    EditorRig rig(original);
+    QSignalSpy spy(rig.fixture.store.get(), &SettingsStore::shortcutsChanged);
+
+    auto *name = rig.find<QLineEdit>("nameEdit");
+    name->setFocus();
+    name->setCursorPosition(0);
+    QTest::keyClicks(name, QStringLiteral("My "));
+    QCOMPARE(spy.count(), 3);
+    QStringList written;
+    for (ShortcutItem item : published(spy)) {
+        written << item.name;
+        item.name = original.name;
+        QCOMPARE(item, original);
+    }
+    QCOMPARE(written, (QStringList{"MNote", "MyNote", "My Note"}));
+    QCOMPARE(name->cursorPosition(), 3);
+
+    auto *payload = rig.find<QPlainTextEdit>("pastePayloadEdit");
+    payload->setFocus();
+    QTextCursor cursor = payload->textCursor();
+    cursor.setPosition(2);
+    payload->setTextCursor(cursor);
+    QTest::keyClicks(payload, QStringLiteral("XY"));
+    QCOMPARE(rig.stored().payload, QStringLiteral("heXYllo"));
+    QCOMPARE(payload->textCursor().position(), 4);
+}
+
+void EditorTest::chooserReplacesThePayload_data()
+{
+    QTest::addColumn<bool>("chosen");
+    QTest::newRow("chosen") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+void EditorTest::chooserReplacesThePayload()
+{
+    QFETCH(bool, chosen);
+    EditorRig rig(makeItem("A", true, ActionType::LaunchApp, "org.example.Editor"));
+    const QString path = QStringLiteral("/usr/share/applications/org.example.Other.desktop");
+    if (chosen)
+        rig.fixture.chooser.answer = path;
+    QTest::mouseClick(rig.find<QPushButton>("chooseApplicationButton"), Qt::LeftButton);
+    QCOMPARE(rig.fixture.chooser.calls, 1);
+    const QString expected = chosen ? path : QStringLiteral("org.example.Editor");
+    QCOMPARE(rig.fixture.reloaded().first().payload, expected);
+    QCOMPARE(rig.find<QLineEdit>("launchPayloadEdit")->text(), expected);
+}
+
+void EditorTest::runNowRunsEvenADisabledShortcut()
+{
+    const ShortcutItem item = makeItem("Off", false, ActionType::RunCommand, "true");
+    EditorRig rig(item);
+    QTest::mouseClick(rig.find<QPushButton>("runNowButton"), Qt::LeftButton);
+    QCOMPARE(rig.fixture.runs, QList<ShortcutItem>{item});
+}
+
+void EditorTest::capture_data()
+{
+    QTest::addColumn<quint32>("scanCode");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("captured");
+    QTest::addColumn<quint32>("keyCode");
+    QTest::addColumn<quint32>("mask");
+    QTest::addColumn<bool>("stillRecording");
+
+    // X11 keycodes: 38 A, 26 E, 9 Escape, 50 Shift_L, 66 Caps_Lock.
+    QTest::newRow("shift A") << 38u << int(Qt::Key_A) << int(Qt::ShiftModifier) << true << 0u << 512u << false;
+    QTest::newRow("all four E") << 26u << int(Qt::Key_E)
+                                << int(Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier)
+                                << true << 14u << 6912u << false;
+    QTest::newRow("A alone") << 38u << int(Qt::Key_A) << 0 << false << 0u << 0u << true;
+    QTest::newRow("keypad flag alone") << 38u << int(Qt::Key_A) << int(Qt::KeypadModifier) << false << 0u << 0u << true;
+    QTest::newRow("escape") << 9u << int(Qt::Key_Escape) << 0 << false << 0u << 0u << false;
+    QTest::newRow("command escape") << 9u << int(Qt::Key_Escape) << int(Qt::MetaModifier) << false << 0u << 0u
+                                    << false;
+    QTest::newRow("shift key alone") << 50u << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << false << 0u << 0u
+                                     << true;
+    QTest::newRow("caps lock alone") << 66u << int(Qt::Key_CapsLock) << 0 << false << 0u << 0u << true;
+}
+
+void EditorTest::capture()
+{
+    QFETCH(quint32, scanCode);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, captured);
+    QFETCH(quint32, keyCode);
+    QFETCH(quint32, mask);
+    QFETCH(bool, stillRecording);
+
+    const ShortcutItem original = makeItem("A", true, ActionType::PasteText, "x", 49, 4096);
+    EditorRig rig(original);
+    auto *recorder = rig.find<HotkeyRecorder>("hotkeyRecorder");
+    QTest::mouseClick(rig.find<QPushButton>("recordButton"), Qt::LeftButton);
+    QVERIFY(recorder->isRecording());
+    QCOMPARE(rig.find<QPushButton>("recordButton")->text(), text("ui.recording"));
+    QCOMPARE(QWidget::keyboardGrabber(), recorder);
+
+    QSignalSpy spy(rig.fixture.store.get(), &SettingsStore::shortcutsChanged);
+    QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), scanCode, 0, 0);
+    QApplication::sendEvent(QWidget::keyboardGrabber(), &press);
+
+    QCOMPARE(recorder->isRecording(), stillRecording);
+    QCOMPARE(QWidget::keyboardGrabber(), stillRecording ? recorder : nullptr);
+    if (!captured) {
+        QCOMPARE(spy.count(), 0);
+        return;
+    }
+    // Key code first, on its own, then the mask.
+    const QList<ShortcutItem> writes = published(spy);
+    QCOMPARE(writes.size(), 2);
+    QCOMPARE(writes.at(0).keyCode, keyCode);
+    QCOMPARE(writes.at(0).modifiers, original.modifiers);
+    QCOMPARE(writes.at(1).keyCode, keyCode);
+    QCOMPARE(writes.at(1).modifiers, mask);
+    QCOMPARE(rig.fixture.reloaded().first().modifiers, mask);
+    QCOMPARE(rig.find<QPushButton>("recordButton")->text(), text("ui.record"));
+}
+
+void EditorTest::recordTwiceWritesNothing()
+{
+    EditorRig rig(makeItem("A", true, ActionType::PasteText, "x", 49, 4096));
+    QSignalSpy spy(rig.fixture.store.get(), &SettingsStore::shortcutsChanged);
+    auto *record = rig.find<QPushButton>("recordButton");
+    QTest::mouseClick(record, Qt::LeftButton);
+    QTest::mouseClick(record, Qt::LeftButton);
+    QVERIFY(!rig.find<HotkeyRecorder>("hotkeyRecorder")->isRecording());
+    QCOMPARE(QWidget::keyboardGrabber(), nullptr);
+    QCOMPARE(spy.count(), 0);
+}
+
+void EditorTest::resetClearsAndEndsRecording()
+{
+    EditorRig rig(makeItem("A", true, ActionType::PasteText, "x", 49, 4096));
+    QTest::mouseClick(rig.find<QPushButton>("recordButton"), Qt::LeftButton);
+    QSignalSpy spy(rig.fixture.store.get(), &SettingsStore::shortcutsChanged);
+    QTest::mouseClick(rig.find<QPushButton>("resetButton"), Qt::LeftButton);
+
+    const QList<ShortcutItem> writes = published(spy);
+    QCOMPARE(writes.size(), 2);
+    QCOMPARE(writes.at(0).keyCode, 0u);
+    QCOMPARE(writes.at(0).modifiers, 4096u);
+    QVERIFY(!rig.fixture.reloaded().first().hasHotkey());
+    QVERIFY(!rig.find<HotkeyRecorder>("hotkeyRecorder")->isRecording());
+    QCOMPARE(QWidget::keyboardGrabber(), nullptr);
+    QVERIFY(rig.find<QPushButton>("resetButton")->isHidden());
+    QCOMPARE(rig.find<QLabel>("combinationBox")->text(), text("hotkey.notSet"));
+}
+
+void EditorTest::resetShownOnlyWithACombination_data()
+{
+    QTest::addColumn<quint32>("keyCode");
+    QTest::addColumn<quint32>("modifiers");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("none") << 0u << 0u << false;
+    QTest::newRow("A position with command") << 0u << 256u << true;
+    QTest::newRow("key without mask") << 49u << 0u << true;
+}
+
+void EditorTest::resetShownOnlyWithACombination()
+{
+    QFETCH(quint32, keyCode);
+    QFETCH(quint32, modifiers);
+    QFETCH(bool, shown);
+    EditorRig rig(makeItem("A", true, ActionType::PasteText, "x", keyCode, modifiers));
+    QCOMPARE(!rig.find<QPushButton>("resetButton")->isHidden(), shown);
+}
+
+void EditorTest::everyWayOutReleasesTheGrab()
+{
+    const ShortcutItem first = makeItem("A", true, ActionType::PasteText, "x", 49, 4096);
+    EditorRig rig(first);
+    auto *recorder = rig.find<HotkeyRecorder>("hotkeyRecorder");
+    auto *record = rig.find<QPushButton>("recordButton");
+    QVERIFY(QTest::qWaitForWindowActive(&rig.editor));
+
+    // Focus leaving the recorder ends recording.
+    QTest::mouseClick(record, Qt::LeftButton);
+    QCOMPARE(QWidget::keyboardGrabber(), recorder);
+    rig.find<QLineEdit>("nameEdit")->setFocus(Qt::MouseFocusReason);
+    QVERIFY(!recorder->isRecording());
+    QCOMPARE(QWidget::keyboardGrabber(), nullptr);
+
+    // Editing another shortcut starts with a recorder that is not recording.
+    QTest::mouseClick(record, Qt::LeftButton);
+    const ShortcutItem second = makeItem("B");
+    rig.fixture.store->addShortcut(second);
+    rig.editor.setItem(second);
+    QVERIFY(!recorder->isRecording());
+    QCOMPARE(QWidget::keyboardGrabber(), nullptr);
+
+    // Hiding or destroying it does too.
+    QTest::mouseClick(record, Qt::LeftButton);
+    rig.editor.hide();
+    QCOMPARE(QWidget::keyboardGrabber(), nullptr);
+    rig.editor.show();
+    QTest::mouseClick(record, Qt::LeftButton);
+    QCOMPARE(QWidget::keyboardGrabber(), recorder);
+    delete recorder;
+    QCOMPARE(QWidget::keyboardGrabber(), nullptr);
+}
+
+QTEST_MAIN(EditorTest)
+#include "tst_editor.moc"

@@ -1,0 +1,202 @@
+#include "MainWindow.h"
+#include "SettingsWindow.h"
+#include "ShortcutEditor.h"
+#include "Strings.h"
+#include "Translations.h"
+#include "TrayMenu.h"
+#include "UiFixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace zl;
+
+namespace {
+
+/** The menu as text: "-" for a separator, "(off)" after an item that cannot be chosen. */
+QStringList layoutOf(const QMenu &menu)
+{
+    QStringList rows;
+    for (const QAction *action : menu.actions()) {
+        if (action->isSeparator())
+            rows << QStringLiteral("-");
+        else
+            rows << action->text() + (action->isEnabled() ? QString() : QStringLiteral(" (off)"));
+    }
+    return rows;
+}
+
+QAction *actionNamed(const QMenu &menu, const QString &name, int nth = 0)
+{
+    for (QAction *action : menu.actions()) {
+        if (action->objectName() == name && nth-- == 0)
+            return action;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class MenusTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_translations = std::make_unique<Translations>(); }
+
+    void trayMenuItems_data();
+    void trayMenuItems();
+    void trayMenuItemsAct();
+    void trayMenuFollowsTheStore();
+    void settingsToggleWritesEachTime();
+    void settingsStatusReadOnShow();
+    void languageSwitchChangesTextsInPlace();
+
+private:
+    std::unique_ptr<Translations> m_translations;
+};
+
+void MenusTest::trayMenuItems_data()
+{
+    QTest::addColumn<QList<ShortcutItem>>("items");
+    QTest::addColumn<QStringList>("shortcutRows");
+
+    const QString none = text("ui.noActiveHotkeys") + QStringLiteral(" (off)");
+    QTest::newRow("empty") << QList<ShortcutItem>{} << QStringList{none};
+    QTest::newRow("all disabled") << QList<ShortcutItem>{makeItem("A", false), makeItem("B", false)}
+                                  << QStringList{none};
+    // F5 (96) has a fixed name, so no keyboard layout is needed to spell it.
+    QTest::newRow("mixed") << QList<ShortcutItem>{makeItem("Fish & Chips"), makeItem("Off", false),
+                                                  makeItem("Run", true, ActionType::RunCommand, "true", 96, 768)}
+                           << QStringList{"Fish && Chips  " + text("hotkey.notSet"), QStringLiteral("Run  ⇧⌘F5")};
+}
+
+void MenusTest::trayMenuItems()
+{
+    QFETCH(QList<ShortcutItem>, items);
+    QFETCH(QStringList, shortcutRows);
+    UiFixture fixture(items);
+    TrayMenu menu(fixture.context, {}, {});
+    emit menu.aboutToShow();
+
+    const QStringList expected = QStringList{text("ui.openSettings"), "-"} + shortcutRows +
+                                 QStringList{"-", text("ui.accessibilityPermissions"), "-", text("ui.quit")};
+    QCOMPARE(layoutOf(menu), expected);
+    for (const QAction *action : menu.actions())
+        QVERIFY(action->shortcut().isEmpty());
+}
+
+void MenusTest::trayMenuItemsAct()
+{
+    const QList<ShortcutItem> items{makeItem("One", true, ActionType::RunCommand, "true"), makeItem("Off", false),
+                                    makeItem("Two", true, ActionType::OpenURL, "https://example.org")};
+    UiFixture fixture(items);
+    int opened = 0;
+    int quits = 0;
+    TrayMenu menu(fixture.context, [&] { ++opened; }, [&] { ++quits; });
+
+    actionNamed(menu, "shortcutAction", 1)->trigger();
+    QCOMPARE(fixture.runs, QList<ShortcutItem>{items.at(2)});
+    actionNamed(menu, "openMainWindowAction")->trigger();
+    QCOMPARE(opened, 1);
+    QVERIFY(fixture.journal.entries().isEmpty());
+    actionNamed(menu, "accessibilityAction")->trigger();
+    QVERIFY(fixture.journal.entries().join(u'\n').contains(QStringLiteral("pasting.html")));
+    actionNamed(menu, "quitAction")->trigger();
+    QCOMPARE(quits, 1);
+    QCOMPARE(fixture.runs.size(), 1);
+}
+
+void MenusTest::trayMenuFollowsTheStore()
+{
+    ShortcutItem item = makeItem("Later", false, ActionType::RunCommand, "true");
+    UiFixture fixture({item});
+    TrayMenu menu(fixture.context, {}, {});
+    QVERIFY(actionNamed(menu, "noActiveHotkeysAction"));
+
+    // Rebuilt on the change itself, not only when shown: a tray host may read the menu any time.
+    item.isEnabled = true;
+    item.payload = QStringLiteral("echo changed");
+    fixture.store->update(item);
+    QVERIFY(!actionNamed(menu, "noActiveHotkeysAction"));
+    actionNamed(menu, "shortcutAction")->trigger();
+    QCOMPARE(fixture.runs.size(), 1);
+    QCOMPARE(fixture.runs.first().payload, QStringLiteral("echo changed"));
+}
+
+void MenusTest::settingsToggleWritesEachTime()
+{
+    UiFixture fixture({});
+    SettingsWindow settings(fixture.context);
+    settings.show();
+    auto *toggle = settings.findChild<QCheckBox *>(QStringLiteral("launchAtLoginToggle"));
+    QCOMPARE(settings.findChild<QWidget *>(QStringLiteral("settingsContent"))->size(), QSize(420, 180));
+
+    for (const bool expected : {true, false, true}) {
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QCOMPARE(toggle->isChecked(), expected);
+        FakeLoginItem other;
+        QCOMPARE(SettingsStore(other, fixture.store->filePath()).launchAtLogin(), expected);
+        QCOMPARE(fixture.loginItem.calls.last(), expected ? QStringLiteral("register") : QStringLiteral("unregister"));
+    }
+
+    // A change made in another window shows here too.
+    fixture.store->setLaunchAtLogin(false);
+    QVERIFY(!toggle->isChecked());
+}
+
+void MenusTest::settingsStatusReadOnShow()
+{
+    UiFixture fixture({});
+    fixture.trust.trusted = false;
+    SettingsWindow settings(fixture.context);
+    auto *status = settings.findChild<QLabel *>(QStringLiteral("accessibilityStatus"));
+    settings.show();
+    QCOMPARE(status->text(), text("ui.needsPermission"));
+    const QColor orange = status->palette().color(QPalette::WindowText);
+
+    fixture.trust.trusted = true;
+    QCOMPARE(status->text(), text("ui.needsPermission"));
+    settings.hide();
+    settings.show();
+    QCOMPARE(status->text(), text("ui.allowed"));
+    const QColor green = status->palette().color(QPalette::WindowText);
+    QVERIFY(green.green() > green.red());
+    QVERIFY(orange.red() > orange.green() && orange.green() > orange.blue());
+
+    QTest::mouseClick(settings.findChild<QPushButton *>(QStringLiteral("openPrivacySettingsButton")), Qt::LeftButton);
+    QVERIFY(fixture.journal.entries().join(u'\n').contains(QStringLiteral("pasting.html")));
+}
+
+void MenusTest::languageSwitchChangesTextsInPlace()
+{
+    UiFixture fixture({makeItem("A")});
+    MainWindow window(fixture.context);
+    SettingsWindow settings(fixture.context);
+    TrayMenu menu(fixture.context, {}, {});
+    window.show();
+    auto *add = window.findChild<QToolButton *>(QStringLiteral("addButton"));
+    auto *runNow = window.findChild<QPushButton *>(QStringLiteral("runNowButton"));
+    auto *toggle = settings.findChild<QCheckBox *>(QStringLiteral("launchAtLoginToggle"));
+    const QString englishRunNow = runNow->text();
+    const QString englishToggle = toggle->text();
+    QCOMPARE(add->text(), QStringLiteral("Add"));
+
+    QVERIFY(m_translations->setLanguage(QStringLiteral("de")));
+    QTRY_COMPARE(add->text(), QStringLiteral("Hinzufügen"));
+    QTRY_COMPARE(actionNamed(menu, "quitAction")->text(), QStringLiteral("Beenden"));
+    QVERIFY(runNow->text() != englishRunNow);
+    QVERIFY(toggle->text() != englishToggle);
+
+    QVERIFY(m_translations->setLanguage(QStringLiteral("en")));
+    QTRY_COMPARE(add->text(), QStringLiteral("Add"));
+    QCOMPARE(runNow->text(), englishRunNow);
+    QCOMPARE(toggle->text(), englishToggle);
+}
+
+QTEST_MAIN(MenusTest)
+#include "tst_menus.moc"
