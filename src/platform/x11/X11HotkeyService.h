@@ -1,0 +1,87 @@
+#pragma once
+
+#include "HotkeyService.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+#include <map>
+
+struct xcb_connection_t;
+
+namespace zl {
+
+/**
+ * Hotkeys as passive key grabs on the root window, made through checked requests on the X
+ * connection Qt already holds, so that a refusal is reported to the registration that caused
+ * it. Presses reach the handler through a native event filter on the main thread. Must be
+ * destroyed before the application object; destruction releases every grab.
+ */
+class X11HotkeyService final : public QObject, public HotkeyService, public QAbstractNativeEventFilter
+{
+    Q_OBJECT
+
+public:
+    // Refusals of the X server are its error code (BadAccess, 10, when another client holds the
+    // combination); the service's own refusals are negative.
+    static constexpr HotkeyStatus NoDisplay = -1;
+    static constexpr HotkeyStatus UnknownKey = -2;
+    static constexpr HotkeyStatus AlreadyHeld = -3;
+    static constexpr HotkeyStatus ForeignEvent = -4;
+    static constexpr HotkeyStatus HandlerInstalled = -5;
+
+    /** Uses the running application's X connection; without one every call reports NoDisplay. */
+    explicit X11HotkeyService(QObject *parent = nullptr);
+    ~X11HotkeyService() override;
+
+    bool isAvailable() const { return m_connection != nullptr; }
+
+    HotkeyStatus installEventHandler(Handler handler, EventHandlerRef *ref) override;
+    HotkeyStatus registerHotkey(quint32 keyCode, quint32 modifiers, HotkeyIdentifier identifier,
+                                HotkeyRef *ref) override;
+    void unregisterHotkey(HotkeyRef ref) override;
+    HotkeyStatus eventIdentifier(const HotkeyEvent *event, HotkeyIdentifier *identifier) const override;
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+
+private:
+    struct Registration
+    {
+        quint8 keycode = 0;
+        quint32 modifiers = 0; // the stored mask; translated at every grab
+        HotkeyIdentifier identifier;
+        QList<quint16> grabbedStates;
+    };
+
+    struct ModifierBits
+    {
+        quint16 alt = 0;
+        quint16 super = 0;
+        quint16 numLock = 0;
+        quint16 scrollLock = 0;
+    };
+
+    void readModifierMap();
+    quint16 coreState(quint32 modifiers) const;
+    quint16 lockBits() const;
+    HotkeyStatus grab(Registration &registration);
+    void ungrab(Registration &registration);
+    void regrabAll();
+    bool handleKeyPress(quint8 keycode, quint16 state, quint32 time);
+
+    xcb_connection_t *m_connection = nullptr;
+    quint32 m_root = 0;
+    quint8 m_xkbFirstEvent = 0;
+    ModifierBits m_bits;
+    Handler m_handler;
+    std::map<HotkeyRef, Registration> m_registrations;
+    HotkeyRef m_nextRef = 1;
+    QList<quint8> m_keysDown;
+    quint8 m_lastReleasedKey = 0;
+    quint32 m_lastReleaseTime = 0;
+    QTimer m_regrabTimer;
+};
+
+} // namespace zl

@@ -1,0 +1,231 @@
+#include "FakeLogSink.h"
+#include "FakeLoginItem.h"
+#include "HotkeyManager.h"
+#include "SettingsStore.h"
+#include "X11HotkeyService.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace zl;
+
+namespace {
+
+// Command + Shift + the E position; X11 keycode 26.
+constexpr quint32 kE = 14;
+constexpr quint32 kCommandShift = 768;
+const QString kPress = QStringLiteral("super+shift+26");
+// A second combination pressed after the one under test: once its press has arrived, every
+// earlier event has arrived too, so "nothing fired" needs no waiting.
+constexpr quint32 kMarkerId = 999;
+const QString kMarker = QStringLiteral("super+96");
+
+void xdotool(const QStringList &arguments)
+{
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), arguments), 0);
+}
+
+void setLayout(const QString &layout)
+{
+    QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {layout}), 0);
+}
+
+} // namespace
+
+class X11HotkeysTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_pressed.clear();
+        m_service = std::make_unique<X11HotkeyService>();
+        QVERIFY(m_service->isAvailable());
+        EventHandlerRef handler = 0;
+        const HotkeyStatus status = m_service->installEventHandler(
+            [this](const HotkeyEvent *event) {
+                HotkeyIdentifier identifier;
+                const HotkeyStatus read = m_service->eventIdentifier(event, &identifier);
+                if (read == 0)
+                    m_pressed.append(identifier.id);
+                return read;
+            },
+            &handler);
+        QCOMPARE(status, 0);
+        HotkeyRef marker = 0;
+        QCOMPARE(m_service->registerHotkey(111, 256, {HotkeyManager::Signature, kMarkerId}, &marker), 0);
+    }
+
+    void cleanup()
+    {
+        m_service.reset();
+        for (const QString &lock : std::as_const(m_locksOn))
+            xdotool({QStringLiteral("key"), lock});
+        m_locksOn.clear();
+        setLayout(QStringLiteral("us"));
+    }
+
+    void firesOncePerPress_data()
+    {
+        QTest::addColumn<QStringList>("locks");
+        QTest::addColumn<QString>("layout");
+        QTest::newRow("no lock") << QStringList() << "us";
+        QTest::newRow("NumLock") << QStringList{"Num_Lock"} << "us";
+        QTest::newRow("CapsLock") << QStringList{"Caps_Lock"} << "us";
+        QTest::newRow("NumLock and CapsLock") << QStringList{"Num_Lock", "Caps_Lock"} << "us";
+        QTest::newRow("layout switched to de") << QStringList() << "de";
+        QTest::newRow("layout switched to fr, NumLock") << QStringList{"Num_Lock"} << "fr";
+    }
+
+    void firesOncePerPress()
+    {
+        QFETCH(QStringList, locks);
+        QFETCH(QString, layout);
+        HotkeyRef ref = 0;
+        QCOMPARE(m_service->registerHotkey(kE, kCommandShift, {HotkeyManager::Signature, 7}, &ref), 0);
+        QVERIFY(ref != 0);
+        if (layout != QLatin1String("us")) {
+            setLayout(layout);
+            // The mapping change re-grabs after a pause; the marker shows it is over.
+            QTest::qWait(300);
+        }
+        for (const QString &lock : locks) {
+            xdotool({QStringLiteral("key"), lock});
+            m_locksOn.append(lock);
+        }
+        xdotool({QStringLiteral("key"), kPress});
+        xdotool({QStringLiteral("key"), kPress});
+        QVERIFY(syncWithMarker());
+        QCOMPARE(m_pressed, (QList<quint32>{7, 7}));
+    }
+
+    void doesNotFire_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<bool>("unregisterFirst");
+        QTest::addColumn<int>("fired");
+        QTest::newRow("held key repeating")
+            << QStringList{"keydown", kPress, "sleep", "1.5", "keyup", "26", "keyup", "super+shift"} << false << 1;
+        QTest::newRow("without its modifiers") << QStringList{"key", "26"} << false << 0;
+        QTest::newRow("with one modifier missing") << QStringList{"key", "super+26"} << false << 0;
+        QTest::newRow("with an extra modifier") << QStringList{"key", "ctrl+" + kPress} << false << 0;
+        QTest::newRow("after unregistering") << QStringList{"key", kPress} << true << 0;
+    }
+
+    void doesNotFire()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(bool, unregisterFirst);
+        QFETCH(int, fired);
+        HotkeyRef ref = 0;
+        QCOMPARE(m_service->registerHotkey(kE, kCommandShift, {HotkeyManager::Signature, 7}, &ref), 0);
+        if (unregisterFirst)
+            m_service->unregisterHotkey(ref);
+        xdotool(keys);
+        QVERIFY(syncWithMarker());
+        QCOMPARE(m_pressed.size(), fired);
+    }
+
+    void refusedWhenAnotherClientHoldsIt()
+    {
+        // The other client holds only the NumLock variant, so some variants are taken before the refusal.
+        QProcess other;
+        QVERIFY(startGrabber(other, 26, 64 | 1 | 16));
+        QCOMPARE(readLine(other), QByteArray("ok"));
+        HotkeyRef ref = 0;
+        const HotkeyStatus status = m_service->registerHotkey(kE, kCommandShift, {HotkeyManager::Signature, 7}, &ref);
+        QCOMPARE(status, 10); // BadAccess
+        stopGrabber(other);
+
+        // Nothing half-grabbed: a third client gets the plain variant, and a press runs nothing.
+        QProcess third;
+        QVERIFY(startGrabber(third, 26, 64 | 1));
+        QCOMPARE(readLine(third), QByteArray("ok"));
+        stopGrabber(third);
+        xdotool({QStringLiteral("key"), kPress});
+        QVERIFY(syncWithMarker());
+        QVERIFY(m_pressed.isEmpty());
+    }
+
+    void secondOfTwoWithOneCombinationIsRefused()
+    {
+        HotkeyRef first = 0;
+        HotkeyRef second = 0;
+        QCOMPARE(m_service->registerHotkey(kE, kCommandShift, {HotkeyManager::Signature, 1}, &first), 0);
+        QVERIFY(m_service->registerHotkey(kE, kCommandShift, {HotkeyManager::Signature, 2}, &second) != 0);
+        xdotool({QStringLiteral("key"), kPress});
+        QVERIFY(syncWithMarker());
+        QCOMPARE(m_pressed, QList<quint32>{1});
+    }
+
+    void managerRunsTheStoredShortcuts()
+    {
+        m_service.reset();
+        auto service = std::make_unique<X11HotkeyService>();
+        QTemporaryDir dir;
+        FakeLoginItem loginItem;
+        FakeLogSink log;
+        SettingsStore store(loginItem, dir.filePath(QStringLiteral("z.conf")));
+        auto shortcut = [](const QString &name, quint32 keyCode, quint32 modifiers, bool enabled) {
+            ShortcutItem item;
+            item.id = QUuid::createUuid();
+            item.name = name;
+            item.isEnabled = enabled;
+            item.keyCode = keyCode;
+            item.modifiers = modifiers;
+            return item;
+        };
+        const QList<ShortcutItem> list = {shortcut("E", 14, 2816, true), shortcut("Return", 36, 4096, true),
+                                          shortcut("Off", 0, 4096 | 256, false), shortcut("F5", 96, 0, true)};
+        store.setShortcuts(list);
+        QStringList ran;
+        HotkeyManager manager(service.get(), &log, [&ran](const ShortcutItem &item) { ran.append(item.name); });
+        manager.bind(store);
+        QCoreApplication::processEvents(); // the subscription's first delivery re-registers
+        xdotool({QStringLiteral("key"), QStringLiteral("alt+shift+super+26"), QStringLiteral("ctrl+36"),
+                 QStringLiteral("ctrl+super+38"), QStringLiteral("71"), QStringLiteral("ctrl+36")});
+        QTRY_COMPARE(ran, (QStringList{"E", "Return", "F5", "Return"}));
+        QVERIFY(log.lines.isEmpty());
+    }
+
+private:
+    bool syncWithMarker()
+    {
+        if (QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), kMarker}) != 0)
+            return false;
+        if (!QTest::qWaitFor([this] { return m_pressed.contains(kMarkerId); }))
+            return false;
+        m_pressed.removeAll(kMarkerId);
+        return true;
+    }
+
+    static bool startGrabber(QProcess &process, int keycode, int state)
+    {
+        process.start(QStringLiteral(ZL_GRAB_HELPER), {QString::number(keycode), QString::number(state)});
+        return process.waitForStarted();
+    }
+
+    static QByteArray readLine(QProcess &process)
+    {
+        if (!process.canReadLine())
+            process.waitForReadyRead();
+        return process.readLine().trimmed();
+    }
+
+    static void stopGrabber(QProcess &process)
+    {
+        process.closeWriteChannel();
+        QVERIFY(process.waitForFinished());
+    }
+
+    std::unique_ptr<X11HotkeyService> m_service;
+    QList<quint32> m_pressed;
+    QStringList m_locksOn;
+};
+
+QTEST_MAIN(X11HotkeysTest)
+#include "tst_x11hotkeys.moc"
