@@ -159,7 +159,7 @@ QWidget *MainWindow::buildDetail()
     page->setContentsMargins(0, 0, 0, 0);
     m_detailTitle = new QLabel(m_editorPage);
     m_detailTitle->setObjectName(QStringLiteral("detailTitle"));
-    m_detailTitle->setContentsMargins(14, 10, 14, 0);
+    m_detailTitle->setContentsMargins(14, 8, 14, 0);
     m_detailTitle->setFont(scaledFont(font(), 1.3, QFont::DemiBold));
     m_detailTitle->setTextFormat(Qt::PlainText);
     auto *scroll = new QScrollArea(m_editorPage);

@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -39,7 +40,10 @@ SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
     m_accessibilityStatus->setWordWrap(true);
     form->addRow(m_launchAtLogin);
     form->addRow(m_accessibilityLabel, m_accessibilityStatus);
-    form->addRow(m_openPrivacySettings);
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(m_openPrivacySettings);
+    buttonRow->addStretch(1);
+    form->addRow(buttonRow);
 
     auto *outer = new QVBoxLayout(this);
     outer->addWidget(content);

@@ -3,6 +3,7 @@
 #include "ApplicationChooser.h"
 #include "HotkeyRecorder.h"
 #include "Icons.h"
+#include "PayloadTextEdit.h"
 #include "PlaceholderOverlay.h"
 #include "SettingsStore.h"
 #include "Strings.h"
@@ -49,7 +50,7 @@ QLabel *captionLabel(const QString &name, QWidget *parent)
 
 QPlainTextEdit *textEditor(const QString &name, bool monospaced, QWidget *parent)
 {
-    auto *edit = new QPlainTextEdit(parent);
+    auto *edit = new PayloadTextEdit(parent);
     edit->setObjectName(name);
     edit->setTabChangesFocus(true);
     if (monospaced)
@@ -75,7 +76,7 @@ ShortcutEditor::ShortcutEditor(UiContext &context, QWidget *parent) : QWidget(pa
 {
     setObjectName(QStringLiteral("shortcutEditor"));
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(12, 4, 12, 12);
+    layout->setContentsMargins(12, 4, 12, 8);
     layout->addWidget(buildGeneral());
     layout->addWidget(buildAction());
     layout->addWidget(buildTest());
