@@ -156,8 +156,8 @@
         <translation>Jetzt ausführen</translation>
     </message>
     <message id="ui.record">
-        <source>Record</source>
-        <translation>Aufnehmen</translation>
+        <source>&amp;Record</source>
+        <translation>&amp;Aufnehmen</translation>
     </message>
     <message id="ui.recording">
         <source>Press keys…</source>

@@ -156,8 +156,8 @@
         <translation>Run Now</translation>
     </message>
     <message id="ui.record">
-        <source>Record</source>
-        <translation>Record</translation>
+        <source>&amp;Record</source>
+        <translation>&amp;Record</translation>
     </message>
     <message id="ui.recording">
         <source>Press keys…</source>

@@ -1,0 +1,216 @@
+// The real program under a private Xvfb, driven from outside the way a user would: xdotool
+// presses keys, a window-manager close request closes the main window, a second launch
+// asks for the running instance.
+#include "ShortcutItem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <xcb/xcb.h>
+
+using namespace zl;
+
+namespace {
+
+constexpr quint32 kKeyE = 14;
+constexpr quint32 kKeyR = 15;
+
+QString xdotool(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// What a window manager does when the user clicks the close button.
+bool requestClose(quint32 window)
+{
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection))
+        return false;
+    auto atom = [&](const char *name) {
+        xcb_intern_atom_reply_t *reply =
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, strlen(name), name), nullptr);
+        const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(reply);
+        return result;
+    };
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
+    xcb_flush(connection);
+    xcb_disconnect(connection);
+    return true;
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void hotkeyRunsCommand();
+    void closingTheWindowKeepsHotkeys();
+    void secondLaunchShowsTheRunningInstance();
+    void recordingMovesTheHotkey();
+    void quitEndsCleanly();
+
+private:
+    QProcessEnvironment environment() const;
+    int fired() const;
+    bool pressUntilFired(const QString &chord, int before);
+    quint32 mainWindow() const;
+
+    QTemporaryDir m_dir;
+    QProcess m_app;
+};
+
+QProcessEnvironment TestEndToEnd::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.filePath(QStringLiteral("runtime")));
+    env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/sh"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return env;
+}
+
+int TestEndToEnd::fired() const
+{
+    QFile log(m_dir.filePath(QStringLiteral("fired.log")));
+    if (!log.open(QIODevice::ReadOnly))
+        return 0;
+    return log.readAll().count('\n');
+}
+
+bool TestEndToEnd::pressUntilFired(const QString &chord, int before)
+{
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        xdotool({QStringLiteral("key"), chord});
+        for (int wait = 0; wait < 10; ++wait) {
+            if (fired() > before)
+                return true;
+            QTest::qWait(25);
+        }
+    }
+    return false;
+}
+
+quint32 TestEndToEnd::mainWindow() const
+{
+    const QStringList ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                     QStringLiteral("--name"), QStringLiteral("^Zephyrlatch$")})
+                                .split(u'\n', Qt::SkipEmptyParts);
+    return ids.isEmpty() ? 0 : ids.last().toUInt();
+}
+
+void TestEndToEnd::initTestCase()
+{
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("config/zephyrlatch"))));
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("runtime"))));
+    QFile::setPermissions(m_dir.filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString command = QStringLiteral("echo fired >> '%1'").arg(m_dir.filePath(QStringLiteral("fired.log")));
+    const ShortcutItem shortcut{QUuid::createUuid(), QStringLiteral("Log"), true, ActionType::RunCommand, command,
+                                kKeyE, Modifier::Control | Modifier::Option};
+    {
+        QSettings seed(m_dir.filePath(QStringLiteral("config/zephyrlatch/zephyrlatch.conf")), QSettings::NativeFormat);
+        seed.setValue(QStringLiteral("shortcuts.v1"), ShortcutItem::encodeList({shortcut}));
+    }
+    m_app.setProcessEnvironment(environment());
+    m_app.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_app.start(QStringLiteral(ZL_PROGRAM), {});
+    QVERIFY(m_app.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != 0, 15000);
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    if (m_app.state() != QProcess::NotRunning) {
+        m_app.kill();
+        m_app.waitForFinished();
+    }
+}
+
+void TestEndToEnd::hotkeyRunsCommand()
+{
+    QVERIFY(pressUntilFired(QStringLiteral("ctrl+alt+e"), 0));
+    const int before = fired();
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
+    QTRY_COMPARE(fired(), before + 1);
+}
+
+void TestEndToEnd::closingTheWindowKeepsHotkeys()
+{
+    QVERIFY(requestClose(mainWindow()));
+    QTRY_COMPARE_WITH_TIMEOUT(mainWindow(), 0u, 5000);
+    QCOMPARE(m_app.state(), QProcess::Running);
+    const int before = fired();
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
+    QTRY_COMPARE(fired(), before + 1);
+}
+
+void TestEndToEnd::secondLaunchShowsTheRunningInstance()
+{
+    QProcess second;
+    second.setProcessEnvironment(environment());
+    second.start(QStringLiteral(ZL_PROGRAM), {});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != 0, 5000);
+    QCOMPARE(m_app.state(), QProcess::Running);
+}
+
+void TestEndToEnd::recordingMovesTheHotkey()
+{
+    const quint32 window = mainWindow();
+    QVERIFY(window != 0);
+    xdotool({QStringLiteral("windowfocus"), QString::number(window)});
+    QTest::qWait(200);
+    // The record button's mnemonic starts recording; the recorder then grabs the keyboard.
+    xdotool({QStringLiteral("key"), QStringLiteral("alt+r")});
+    QTest::qWait(200);
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+shift+r")});
+
+    const QString conf = m_dir.filePath(QStringLiteral("config/zephyrlatch/zephyrlatch.conf"));
+    auto stored = [&] {
+        QSettings settings(conf, QSettings::NativeFormat);
+        const auto list = ShortcutItem::decodeList(settings.value(QStringLiteral("shortcuts.v1")).toByteArray(), nullptr);
+        return list && !list->isEmpty() ? list->first() : ShortcutItem();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(stored().keyCode, kKeyR, 5000);
+    QCOMPARE(stored().modifiers, Modifier::Control | Modifier::Shift);
+
+    int before = fired();
+    QVERIFY(pressUntilFired(QStringLiteral("ctrl+shift+r"), before));
+    before = fired();
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
+    QTest::qWait(300);
+    QCOMPARE(fired(), before);
+}
+
+void TestEndToEnd::quitEndsCleanly()
+{
+    m_app.terminate();
+    QVERIFY(m_app.waitForFinished(10000));
+    QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_app.exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_e2e.moc"
