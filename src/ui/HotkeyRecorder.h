@@ -49,13 +49,14 @@ private:
     void retranslate();
     void refreshLook();
 
+    // Declared before the child widgets: creating a child already sends this widget events.
     const KeyboardLayout *m_layout;
-    QLabel *m_box;
-    QPushButton *m_recordButton;
-    QPushButton *m_resetButton;
     quint32 m_keyCode = 0;
     quint32 m_modifiers = 0;
     bool m_recording = false;
+    QLabel *m_box;
+    QPushButton *m_recordButton;
+    QPushButton *m_resetButton;
 };
 
 } // namespace zl
