@@ -89,9 +89,9 @@ private slots:
         QCOMPARE(m_service->registerHotkey(kE, kCommandShift, {HotkeyManager::Signature, 7}, &ref), 0);
         QVERIFY(ref != 0);
         if (layout != QLatin1String("us")) {
+            QSignalSpy renewed(m_service.get(), &X11HotkeyService::grabsRenewed);
             setLayout(layout);
-            // The mapping change re-grabs after a pause; the marker shows it is over.
-            QTest::qWait(300);
+            QVERIFY(renewed.wait());
         }
         for (const QString &lock : locks) {
             xdotool({QStringLiteral("key"), lock});

@@ -46,6 +46,10 @@ public:
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
+signals:
+    /** Every grab was renewed after the keyboard mapping changed. */
+    void grabsRenewed();
+
 private:
     struct Registration
     {
