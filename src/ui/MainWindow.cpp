@@ -311,7 +311,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->matches(QKeySequence::Delete) || key->key() == Qt::Key_Backspace) {
+        if (key->matches(QKeySequence::Delete)) {
             QList<int> rows;
             for (const QModelIndex &index : m_list->selectionModel()->selectedRows())
                 rows.append(index.row());
