@@ -1,5 +1,6 @@
 #include "HotkeyDisplay.h"
 #include "KeyCodes.h"
+#include "Translations.h"
 #include "X11KeyboardLayout.h"
 
 #include <QGuiApplication>
@@ -25,8 +26,13 @@ private slots:
         QTest::addColumn<quint32>("keyCode");
         QTest::addColumn<quint32>("modifiers");
         QTest::addColumn<QString>("expected");
+        QTest::newRow("no hotkey") << "us" << 0u << 0u << "Not set";
         for (const char *layout : {"us", "de", "fr"})
             QTest::addRow("%s space", layout) << layout << 49u << 0u << "Space";
+        QTest::newRow("us key 0 with command") << "us" << 0u << 256u << "⌘A";
+        QTest::newRow("us other mask bits ignored") << "us" << 14u << (256u | 1u | 0x10000u) << "⌘E";
+        QTest::newRow("us keypad enter is fixed") << "us" << 76u << 0u << "⌅";
+        QTest::newRow("us F5 is fixed") << "us" << 96u << 512u << "⇧F5";
         QTest::newRow("us E position") << "us" << 14u << 2816u << "⌥⇧⌘E";
         QTest::newRow("de Y position") << "de" << 16u << 256u << "⌘Z";
         QTest::newRow("fr Q position") << "fr" << 12u << 256u << "⌘A";
@@ -47,8 +53,56 @@ private slots:
         QFETCH(quint32, modifiers);
         QFETCH(QString, expected);
         QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {layout}), 0);
+        Translations translations;
+        translations.setLanguage(QStringLiteral("en"));
         const X11KeyboardLayout keyboard;
         QCOMPARE(HotkeyDisplay::string(keyCode, modifiers, &keyboard), expected);
+    }
+
+    void withoutLayoutOnlyFixedNamesRemain()
+    {
+        QCOMPARE(HotkeyDisplay::keyName(36, nullptr), QStringLiteral("↩"));
+        QCOMPARE(HotkeyDisplay::keyName(14, nullptr), QStringLiteral("Key14"));
+        QCOMPARE(HotkeyDisplay::keyName(0x100AC, nullptr), QStringLiteral("Key65708"));
+    }
+
+    void carbonModifiers_data()
+    {
+        QTest::addColumn<quint64>("flags");
+        QTest::addColumn<quint32>("mask");
+        QTest::newRow("caps lock only") << quint64(0x10000) << 0u;
+        QTest::newRow("shift and command") << quint64(0x20000 | 0x100000) << 768u;
+        QTest::newRow("all four, pad, help, function, device bits") << quint64(0xFE01FF) << 6912u;
+        QTest::newRow("control and option") << quint64(0xC0000) << 6144u;
+    }
+
+    void carbonModifiers()
+    {
+        QFETCH(quint64, flags);
+        QFETCH(quint32, mask);
+        QCOMPARE(HotkeyDisplay::carbonModifiers(flags), mask);
+    }
+
+    void fromKeyEvent_data()
+    {
+        QTest::addColumn<quint32>("scanCode");
+        QTest::addColumn<int>("qtModifiers");
+        QTest::addColumn<std::optional<KeyCombination>>("expected");
+        QTest::newRow("super shift E") << 26u << int(Qt::MetaModifier | Qt::ShiftModifier)
+                                       << std::optional(KeyCombination{14, 768});
+        QTest::newRow("control alt Return") << 36u << int(Qt::ControlModifier | Qt::AltModifier)
+                                            << std::optional(KeyCombination{36, 6144});
+        QTest::newRow("keypad flag ignored") << 104u << int(Qt::KeypadModifier) << std::optional(KeyCombination{76, 0});
+        QTest::newRow("media key") << 172u << 0 << std::optional(KeyCombination{0x100AC, 0});
+        QTest::newRow("no scan code") << 0u << int(Qt::MetaModifier) << std::optional<KeyCombination>();
+    }
+
+    void fromKeyEvent()
+    {
+        QFETCH(quint32, scanCode);
+        QFETCH(int, qtModifiers);
+        QFETCH(std::optional<KeyCombination>, expected);
+        QCOMPARE(HotkeyDisplay::fromKeyEvent(scanCode, Qt::KeyboardModifiers(qtModifiers)), expected);
     }
 
     // The key code table against the XKB names of the physical keys (the server's evdev keycodes).
@@ -91,6 +145,10 @@ private slots:
             QCOMPARE(QByteArray(xkb_keymap_key_get_name(keymap.get(), *keycode)), QByteArray(name));
             QCOMPARE(KeyCodes::virtualKeyCode(*keycode), virtualCode);
         }
+        for (int x11Code = 8; x11Code <= 255; ++x11Code)
+            QCOMPARE(KeyCodes::x11KeyCode(KeyCodes::virtualKeyCode(quint8(x11Code))), std::optional(quint8(x11Code)));
+        for (const quint32 unknown : {0x34u, 0x3Fu, 0xFFFFu, 0x10003u, 0x10100u})
+            QVERIFY(!KeyCodes::x11KeyCode(unknown));
     }
 };
 
