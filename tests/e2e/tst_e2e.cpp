@@ -156,8 +156,14 @@ void TestEndToEnd::hotkeyRunsCommand()
 
 void TestEndToEnd::closingTheWindowKeepsHotkeys()
 {
-    QVERIFY(requestClose(mainWindow()));
-    QTRY_COMPARE_WITH_TIMEOUT(mainWindow(), 0u, 5000);
+    // Qt drops a close request that arrives before the window's first expose, as a user's too
+    // early click would be; ask again like a user would.
+    const quint32 window = mainWindow();
+    for (int attempt = 0; attempt < 20 && mainWindow() != 0; ++attempt) {
+        QVERIFY(requestClose(window));
+        QTest::qWait(250);
+    }
+    QCOMPARE(mainWindow(), 0u);
     QCOMPARE(m_app.state(), QProcess::Running);
     const int before = fired();
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
