@@ -310,7 +310,7 @@ void X11HotkeyService::regrabAll()
     for (auto &[ref, registration] : m_registrations)
         grab(registration);
     xcb_flush(m_connection);
-    emit grabsRenewed();
+    Q_EMIT grabsRenewed();
 }
 
 } // namespace zl

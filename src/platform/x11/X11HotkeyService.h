@@ -46,7 +46,7 @@ public:
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
-signals:
+Q_SIGNALS:
     /** Every grab was renewed after the keyboard mapping changed. */
     void grabsRenewed();
 
