@@ -11,7 +11,7 @@ PACKAGES=(
     cmake g++ pkg-config make
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-qpa-plugins libqt6svg6
     libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev libglib2.0-dev
-    xvfb xdotool xclip x11-xkb-utils x11-utils xauth desktop-file-utils appstream
+    xvfb xdotool xclip x11-xkb-utils x11-utils xauth desktop-file-utils appstream dpkg-dev
 )
 JOBS=${JOBS:-2}
 
@@ -52,6 +52,8 @@ test)
     log "build with warnings as errors"
     configure_and_build build-ci -DZL_WERROR=ON
     run_tests build-ci
+    log "package"
+    (cd build-ci && cpack -G DEB >/dev/null && ls ./*.deb)
     log "build and test under AddressSanitizer + UndefinedBehaviorSanitizer"
     configure_and_build build-asan -DZL_WERROR=ON -DZL_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_tests build-asan
