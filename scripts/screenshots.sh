@@ -5,5 +5,5 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build=${1:-build}
 cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j2 --target zl_screenshots
-tests/x11/with-xvfb.sh "$build/tests/tools/zl_screenshots" docs/screenshots
+tests/x11/with-xvfb.sh "$build/tools/zl_screenshots" docs/screenshots
 ls docs/screenshots

@@ -1,6 +1,5 @@
 // Renders the README's screenshots from the real widgets on a real X display:
 //   zl_screenshots <output folder>
-#include "FakeLoginItem.h"
 #include "FileDialogApplicationChooser.h"
 #include "MainWindow.h"
 #include "PermissionsManager.h"
@@ -10,6 +9,7 @@
 #include "TrayMenu.h"
 #include "Translations.h"
 #include "UiContext.h"
+#include "XdgAutostart.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,7 +47,7 @@ int main(int argc, char **argv)
     Translations translations;
     translations.setLanguage(QStringLiteral("en"));
     QTemporaryDir config;
-    FakeLoginItem login;
+    XdgAutostart login(QStringLiteral("screenshots"), QCoreApplication::applicationFilePath(), config.path());
     SettingsStore store(login, config.filePath(QStringLiteral("zephyrlatch.conf")));
     using M = quint32;
     const M ctrl = Modifier::Control, alt = Modifier::Option, shift = Modifier::Shift, super = Modifier::Command;
