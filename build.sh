@@ -12,6 +12,7 @@ PACKAGES=(
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-qpa-plugins libqt6svg6
     libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev libglib2.0-dev
     xvfb xdotool xclip x11-xkb-utils x11-utils xauth desktop-file-utils appstream dpkg-dev
+    clang libclang-rt-14-dev
 )
 JOBS=${JOBS:-2}
 
@@ -57,6 +58,11 @@ test)
     log "build and test under AddressSanitizer + UndefinedBehaviorSanitizer"
     configure_and_build build-asan -DZL_WERROR=ON -DZL_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_tests build-asan
+    log "fuzz the stored-list decoder and the URL parser (clang, libFuzzer, ASan + UBSan)"
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DZL_WERROR=ON -DZL_SANITIZE=ON -DZL_FUZZ=ON >/dev/null
+    cmake --build build-fuzz -j"$JOBS" --target fuzzers
+    fuzz/run.sh build-fuzz "${FUZZ_SECONDS:-60}"
     log "all tests passed"
     ;;
 bench)
