@@ -54,6 +54,7 @@ X11HotkeyService::X11HotkeyService(QObject *parent) : QObject(parent)
     if (const xcb_query_extension_reply_t *xkb = xcb_get_extension_data(m_connection, &xcb_xkb_id);
         xkb && xkb->present) {
         m_xkbFirstEvent = xkb->first_event;
+        enableDetectableRepeat();
     }
     readModifierMap();
     m_regrabTimer.setSingleShot(true);
@@ -180,8 +181,10 @@ bool X11HotkeyService::handleKeyPress(quint8 keycode, quint16 state, quint32 tim
     if (!match)
         return false;
     // With detectable auto-repeat a held key sends presses only; without it, each repeat is a
-    // release and a press with one timestamp.
-    const bool repeat = m_keysDown.contains(keycode) || (keycode == m_lastReleasedKey && time == m_lastReleaseTime);
+    // release and a press with one timestamp. That test is not used when it is not needed: a
+    // quick release and press again (scripted input) can share a millisecond too.
+    const bool repeat = m_keysDown.contains(keycode)
+                        || (!m_detectableRepeat && keycode == m_lastReleasedKey && time == m_lastReleaseTime);
     if (!m_keysDown.contains(keycode))
         m_keysDown.append(keycode);
     if (repeat || !m_handler)
@@ -189,6 +192,16 @@ bool X11HotkeyService::handleKeyPress(quint8 keycode, quint16 state, quint32 tim
     const X11HotkeyEvent hotkeyEvent(match->identifier);
     m_handler(&hotkeyEvent);
     return true;
+}
+
+void X11HotkeyService::enableDetectableRepeat()
+{
+    constexpr quint32 flag = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
+    const xcb_xkb_per_client_flags_cookie_t cookie =
+        xcb_xkb_per_client_flags(m_connection, XCB_XKB_ID_USE_CORE_KBD, flag, flag, 0, 0, 0);
+    const XcbReply<xcb_xkb_per_client_flags_reply_t> reply(
+        xcb_xkb_per_client_flags_reply(m_connection, cookie, nullptr));
+    m_detectableRepeat = reply && (reply->supported & flag) && (reply->value & flag);
 }
 
 void X11HotkeyService::readModifierMap()

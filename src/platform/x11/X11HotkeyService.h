@@ -67,6 +67,7 @@ private:
         quint16 scrollLock = 0;
     };
 
+    void enableDetectableRepeat();
     void readModifierMap();
     quint16 coreState(quint32 modifiers) const;
     quint16 lockBits() const;
@@ -78,6 +79,7 @@ private:
     xcb_connection_t *m_connection = nullptr;
     quint32 m_root = 0;
     quint8 m_xkbFirstEvent = 0;
+    bool m_detectableRepeat = false;
     ModifierBits m_bits;
     Handler m_handler;
     std::map<HotkeyRef, Registration> m_registrations;
