@@ -1,6 +1,6 @@
 // A plain X client for the paste tests: one text field that keeps the focus. It writes its whole
 // text to <out> on every change and one line per key press to <out>.keys. Commands on stdin:
-// "clear" empties the field; "own" puts text/plain, text/html and image/png on the clipboard.
+// "own" puts text/plain, text/html and image/png on the clipboard.
 // With --terminal it pastes only on Control+Shift+V, as terminal emulators do.
 #include <QApplication>
 #include <QClipboard>
@@ -78,10 +78,7 @@ int main(int argc, char **argv)
         while (pending.contains('\n')) {
             const QByteArray command = pending.left(pending.indexOf('\n'));
             pending.remove(0, command.size() + 1);
-            if (command == "clear") {
-                target.clear();
-                target.save();
-            } else if (command == "own") {
+            if (command == "own") {
                 auto *data = new QMimeData;
                 data->setData(QStringLiteral("text/plain"), QStringLiteral("pläin\n").toUtf8());
                 data->setData(QStringLiteral("text/html"), QByteArrayLiteral("<p>h\xc3\xa4</p>"));
