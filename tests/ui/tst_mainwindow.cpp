@@ -17,6 +17,44 @@
 
 using namespace zl;
 
+namespace {
+
+/** A shown main window over a fixture holding the named shortcuts. */
+struct WindowRig
+{
+    explicit WindowRig(const QStringList &list) : fixture(itemsNamed(list))
+    {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+    static QList<ShortcutItem> itemsNamed(const QStringList &list)
+    {
+        QList<ShortcutItem> items;
+        for (const QString &name : list)
+            items << makeItem(name);
+        return items;
+    }
+    template <typename T> T *find(const char *name) { return window.findChild<T *>(QLatin1StringView(name)); }
+    QString page() { return find<QStackedWidget>("detail")->currentWidget()->objectName(); }
+    bool deleteShown() { return !find<QToolButton>("deleteButton")->isHidden(); }
+    QUuid id(const QString &name)
+    {
+        return fixture.store->shortcuts().value(names(fixture.store->shortcuts()).indexOf(name)).id;
+    }
+    QList<int> selectedRows()
+    {
+        QList<int> rows;
+        for (const QModelIndex &index : find<QListView>("shortcutList")->selectionModel()->selectedRows())
+            rows << index.row();
+        return rows;
+    }
+
+    UiFixture fixture;
+    MainWindow window{fixture.context};
+};
+
+} // namespace
+
 class MainWindowTest final : public QObject
 {
     Q_OBJECT
@@ -27,255 +65,177 @@ private slots:
     void showingSelectsTheFirstShortcut();
     void emptyListShowsTheEmptyState();
     void addSelectsTheNewShortcut();
-    void deleteButton_data();
-    void deleteButton();
-    void deleteCommand_data();
-    void deleteCommand();
-    void deleteKeyRemovesTheSelectedRow();
+    void deleteRows_data();
+    void deleteRows();
     void vanishedSelectionShowsTheEmptyState();
     void reorderIsSaved();
     void warningFollowsTrust();
     void launchAtLoginCheckboxFollowsTheStore();
 
 private:
-    static QWidget *detailPage(MainWindow &window)
-    {
-        return window.findChild<QStackedWidget *>(QStringLiteral("detail"))->currentWidget();
-    }
-    static QToolButton *deleteButton(MainWindow &window)
-    {
-        return window.findChild<QToolButton *>(QStringLiteral("deleteButton"));
-    }
-    static void showAndWait(MainWindow &window)
-    {
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-    }
-
     std::unique_ptr<Translations> m_translations;
 };
 
 void MainWindowTest::showingSelectsTheFirstShortcut()
 {
-    UiFixture fixture({makeItem(QStringLiteral("First")), makeItem(QStringLiteral("Second"))});
-    MainWindow window(fixture.context);
-    QSignalSpy appeared(&window, &MainWindow::appeared);
-    QVERIFY(window.selection().isNull());
-    showAndWait(window);
-
-    QCOMPARE(window.selection(), fixture.store->shortcuts().at(0).id);
-    QCOMPARE(detailPage(window)->objectName(), QStringLiteral("editorPage"));
-    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("detailTitle"))->text(), QStringLiteral("First"));
-    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("nameEdit"))->text(), QStringLiteral("First"));
-    QCOMPARE(window.size(), QSize(900, 560));
-    QCOMPARE(window.minimumSize(), QSize(780, 480));
+    WindowRig rig({"First", "Second"});
+    QSignalSpy appeared(&rig.window, &MainWindow::appeared);
+    QCOMPARE(rig.window.selection(), rig.id("First"));
+    QCOMPARE(rig.page(), QStringLiteral("editorPage"));
+    QCOMPARE(rig.find<QLabel>("detailTitle")->text(), QStringLiteral("First"));
+    QCOMPARE(rig.find<QLineEdit>("nameEdit")->text(), QStringLiteral("First"));
+    QCOMPARE(rig.window.size(), QSize(900, 560));
+    QCOMPARE(rig.window.minimumSize(), QSize(780, 480));
 
     // Each show is an appearance: the hotkeys are bound again every time.
-    window.close();
-    QVERIFY(!window.isVisible());
-    showAndWait(window);
-    QCOMPARE(appeared.count(), 2);
+    rig.window.close();
+    rig.window.show();
+    QTRY_COMPARE(appeared.count(), 1);
 }
 
 void MainWindowTest::emptyListShowsTheEmptyState()
 {
-    UiFixture fixture({});
-    MainWindow window(fixture.context);
-    showAndWait(window);
-    QVERIFY(window.selection().isNull());
-    QCOMPARE(detailPage(window)->objectName(), QStringLiteral("emptyState"));
-    QVERIFY(deleteButton(window)->isHidden());
-    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("emptyTitle"))->text(), text("ui.selectHotkey"));
+    WindowRig rig({});
+    QVERIFY(rig.window.selection().isNull());
+    QCOMPARE(rig.page(), QStringLiteral("emptyState"));
+    QVERIFY(!rig.deleteShown());
+    QCOMPARE(rig.find<QLabel>("emptyTitle")->text(), text("ui.selectHotkey"));
 }
 
 void MainWindowTest::addSelectsTheNewShortcut()
 {
-    UiFixture fixture({makeItem(QStringLiteral("First"))});
-    MainWindow window(fixture.context);
-    showAndWait(window);
-    QTest::mouseClick(window.findChild<QToolButton *>(QStringLiteral("addButton")), Qt::LeftButton);
+    WindowRig rig({"First"});
+    QTest::mouseClick(rig.find<QToolButton>("addButton"), Qt::LeftButton);
 
-    const QList<ShortcutItem> stored = fixture.reloaded();
+    const QList<ShortcutItem> stored = rig.fixture.reloaded();
     QCOMPARE(stored.size(), 2);
     const ShortcutItem added = stored.last();
-    QCOMPARE(added.name, text("shortcut.defaultName"));
-    QVERIFY(added.isEnabled);
-    QCOMPARE(added.actionType, ActionType(ActionType::PasteText));
-    QVERIFY(added.payload.isEmpty());
-    QVERIFY(!added.hasHotkey());
-    QCOMPARE(window.selection(), added.id);
-    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("nameEdit"))->text(), added.name);
-    const QModelIndexList rows =
-        window.findChild<QListView *>(QStringLiteral("shortcutList"))->selectionModel()->selectedRows();
-    QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows.first().row(), 1);
-    QVERIFY(!deleteButton(window)->isHidden());
+    QCOMPARE(added, (ShortcutItem{added.id, text("shortcut.defaultName"), true, ActionType::PasteText, {}, 0, 0}));
+    QCOMPARE(rig.window.selection(), added.id);
+    QCOMPARE(rig.find<QLineEdit>("nameEdit")->text(), added.name);
+    QCOMPARE(rig.selectedRows(), QList<int>{1});
+    QVERIFY(rig.deleteShown());
 }
 
-void MainWindowTest::deleteButton_data()
+void MainWindowTest::deleteRows_data()
 {
+    QTest::addColumn<QString>("via");
     QTest::addColumn<QStringList>("list");
-    QTest::addColumn<int>("selected");
-    QTest::addColumn<QStringList>("remaining");
-    QTest::addColumn<QString>("newSelection");
-
-    QTest::newRow("only shortcut") << QStringList{"A"} << 0 << QStringList{} << QString();
-    QTest::newRow("middle goes to first") << QStringList{"A", "B", "C"} << 1 << QStringList{"A", "C"} << "A";
-    QTest::newRow("first goes to next first") << QStringList{"A", "B"} << 0 << QStringList{"B"} << "B";
-}
-
-void MainWindowTest::deleteButton()
-{
-    QFETCH(QStringList, list);
-    QFETCH(int, selected);
-    QFETCH(QStringList, remaining);
-    QFETCH(QString, newSelection);
-
-    QList<ShortcutItem> items;
-    for (const QString &name : list)
-        items << makeItem(name);
-    UiFixture fixture(items);
-    MainWindow window(fixture.context);
-    showAndWait(window);
-    window.setSelection(items.at(selected).id);
-    QTest::mouseClick(deleteButton(window), Qt::LeftButton);
-
-    QCOMPARE(names(fixture.store->shortcuts()), remaining);
-    if (newSelection.isEmpty()) {
-        QVERIFY(window.selection().isNull());
-        QCOMPARE(detailPage(window)->objectName(), QStringLiteral("emptyState"));
-        QVERIFY(deleteButton(window)->isHidden());
-    } else {
-        QCOMPARE(window.selection(), items.at(list.indexOf(newSelection)).id);
-        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("detailTitle"))->text(), newSelection);
-    }
-}
-
-void MainWindowTest::deleteCommand_data()
-{
     QTest::addColumn<QList<int>>("rows");
     QTest::addColumn<int>("selected");
-    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<QString>("remaining");
     QTest::addColumn<QString>("newSelection");
 
-    QTest::newRow("other row keeps selection") << QList<int>{2} << 0 << QStringList{"A", "B"} << "A";
-    QTest::newRow("other row before selection") << QList<int>{0} << 2 << QStringList{"B", "C"} << "C";
-    QTest::newRow("selected among several") << QList<int>{0, 2} << 2 << QStringList{"B"} << "B";
-    QTest::newRow("all rows") << QList<int>{0, 1, 2} << 1 << QStringList{} << QString();
+    const QStringList abc{"A", "B", "C"};
+    QTest::newRow("button, only shortcut") << "button" << QStringList{"A"} << QList<int>{} << 0 << "" << "";
+    QTest::newRow("button, middle goes to first") << "button" << abc << QList<int>{} << 1 << "A,C" << "A";
+    QTest::newRow("button, first goes to next first") << "button" << abc << QList<int>{} << 0 << "B,C" << "B";
+    QTest::newRow("Delete key on a clicked row") << "key" << abc << QList<int>{} << 1 << "A,C" << "A";
+    QTest::newRow("other row keeps selection") << "command" << abc << QList<int>{2} << 0 << "A,B" << "A";
+    QTest::newRow("other row before selection") << "command" << abc << QList<int>{0} << 2 << "B,C" << "C";
+    QTest::newRow("selected among several") << "command" << abc << QList<int>{0, 2} << 2 << "B" << "B";
+    QTest::newRow("all rows") << "command" << abc << QList<int>{0, 1, 2} << 1 << "" << "";
 }
 
-void MainWindowTest::deleteCommand()
+void MainWindowTest::deleteRows()
 {
+    QFETCH(QString, via);
+    QFETCH(QStringList, list);
     QFETCH(QList<int>, rows);
     QFETCH(int, selected);
-    QFETCH(QStringList, remaining);
+    QFETCH(QString, remaining);
     QFETCH(QString, newSelection);
 
-    const QList<ShortcutItem> items{makeItem("A"), makeItem("B"), makeItem("C")};
-    UiFixture fixture(items);
-    MainWindow window(fixture.context);
-    showAndWait(window);
-    window.setSelection(items.at(selected).id);
-    window.deleteRows(rows);
+    WindowRig rig(list);
+    const QUuid expected = rig.id(newSelection);
+    if (via == QLatin1StringView("key")) {
+        auto *view = rig.find<QListView>("shortcutList");
+        const QPoint at = view->visualRect(view->model()->index(selected, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(rig.window.selection(), rig.id(list.at(selected)));
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Delete);
+    } else {
+        rig.window.setSelection(rig.id(list.at(selected)));
+        if (via == QLatin1StringView("button"))
+            QTest::mouseClick(rig.find<QToolButton>("deleteButton"), Qt::LeftButton);
+        else
+            rig.window.deleteRows(rows);
+    }
 
-    QCOMPARE(names(fixture.store->shortcuts()), remaining);
-    const QUuid expected = newSelection.isEmpty() ? QUuid() : items.at(QStringList{"A", "B", "C"}.indexOf(newSelection)).id;
-    QCOMPARE(window.selection(), expected);
-    QCOMPARE(deleteButton(window)->isHidden(), expected.isNull());
-}
-
-void MainWindowTest::deleteKeyRemovesTheSelectedRow()
-{
-    const QList<ShortcutItem> items{makeItem("A"), makeItem("B"), makeItem("C")};
-    UiFixture fixture(items);
-    MainWindow window(fixture.context);
-    showAndWait(window);
-    auto *list = window.findChild<QListView *>(QStringLiteral("shortcutList"));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
-    QCOMPARE(window.selection(), items.at(1).id);
-
-    list->setFocus();
-    QTest::keyClick(list, Qt::Key_Delete);
-    QCOMPARE(names(fixture.store->shortcuts()), (QStringList{"A", "C"}));
-    QCOMPARE(window.selection(), items.at(0).id);
+    QCOMPARE(names(rig.fixture.store->shortcuts()).join(u','), remaining);
+    QCOMPARE(rig.window.selection(), expected);
+    QCOMPARE(rig.deleteShown(), !expected.isNull());
+    if (expected.isNull())
+        QCOMPARE(rig.page(), QStringLiteral("emptyState"));
+    else
+        QCOMPARE(rig.find<QLabel>("detailTitle")->text(), newSelection);
 }
 
 void MainWindowTest::vanishedSelectionShowsTheEmptyState()
 {
-    const QList<ShortcutItem> items{makeItem("A"), makeItem("B")};
-    UiFixture fixture(items);
-    MainWindow window(fixture.context);
-    showAndWait(window);
-    window.setSelection(items.at(1).id);
+    WindowRig rig({"A", "B"});
+    const ShortcutItem b = rig.fixture.store->shortcuts().at(1);
+    rig.window.setSelection(b.id);
 
-    fixture.store->deleteIds({items.at(1).id});
-    QCOMPARE(detailPage(window)->objectName(), QStringLiteral("emptyState"));
-    QVERIFY(deleteButton(window)->isHidden());
+    rig.fixture.store->deleteIds({b.id});
+    QCOMPARE(rig.page(), QStringLiteral("emptyState"));
+    QVERIFY(!rig.deleteShown());
 
     // The same id coming back (an undo elsewhere) is selected again.
-    fixture.store->addShortcut(items.at(1));
-    QCOMPARE(detailPage(window)->objectName(), QStringLiteral("editorPage"));
-    QVERIFY(!deleteButton(window)->isHidden());
+    rig.fixture.store->addShortcut(b);
+    QCOMPARE(rig.page(), QStringLiteral("editorPage"));
+    QVERIFY(rig.deleteShown());
 }
 
 void MainWindowTest::reorderIsSaved()
 {
-    const QList<ShortcutItem> items{makeItem("A"), makeItem("B"), makeItem("C")};
-    UiFixture fixture(items);
-    MainWindow window(fixture.context);
-    showAndWait(window);
-    window.setSelection(items.at(1).id);
+    WindowRig rig({"A", "B", "C"});
+    const QUuid b = rig.id("B");
+    rig.window.setSelection(b);
 
-    ShortcutListModel *model = window.model();
+    ShortcutListModel *model = rig.window.model();
     std::unique_ptr<QMimeData> dragged(model->mimeData({model->index(2)}));
     model->dropMimeData(dragged.get(), Qt::MoveAction, 0, 0, QModelIndex());
 
-    QCOMPARE(names(fixture.reloaded()), (QStringList{"C", "A", "B"}));
-    QCOMPARE(window.selection(), items.at(1).id);
-    const QModelIndexList rows =
-        window.findChild<QListView *>(QStringLiteral("shortcutList"))->selectionModel()->selectedRows();
-    QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows.first().row(), 2);
+    QCOMPARE(names(rig.fixture.reloaded()), (QStringList{"C", "A", "B"}));
+    QCOMPARE(rig.window.selection(), b);
+    QCOMPARE(rig.selectedRows(), QList<int>{2});
 }
 
 void MainWindowTest::warningFollowsTrust()
 {
-    UiFixture fixture({makeItem("A")});
-    fixture.trust.trusted = false;
-    MainWindow window(fixture.context);
-    auto *warning = window.findChild<QToolButton *>(QStringLiteral("needAccessButton"));
-    showAndWait(window);
+    WindowRig rig({"A"}); // not trusted
+    auto *warning = rig.find<QToolButton>("needAccessButton");
     QVERIFY(warning->isVisible());
-    QCOMPARE(fixture.trust.requests, 1);
+    QCOMPARE(rig.fixture.trust.requests, 1);
 
     QTest::mouseClick(warning, Qt::LeftButton);
-    QCOMPARE(fixture.trust.requests, 2);
-    QVERIFY(fixture.journal.entries().join(u'\n').contains(QStringLiteral("pasting.html")));
+    QCOMPARE(rig.fixture.trust.requests, 2);
+    QVERIFY(rig.fixture.journal.entries().join(u'\n').contains(QStringLiteral("pasting.html")));
     QVERIFY(warning->isVisible());
 
     // Granted while the window was away: the next appearance takes the warning down.
-    window.hide();
-    fixture.trust.trusted = true;
-    showAndWait(window);
+    rig.window.hide();
+    rig.fixture.trust.trusted = true;
+    rig.window.show();
     QTRY_VERIFY(!warning->isVisible());
 
-    fixture.trust.trusted = false;
-    window.refreshTrust();
+    rig.fixture.trust.trusted = false;
+    rig.window.refreshTrust();
     QTRY_VERIFY(warning->isVisible());
 }
 
 void MainWindowTest::launchAtLoginCheckboxFollowsTheStore()
 {
-    UiFixture fixture({});
-    MainWindow window(fixture.context);
-    showAndWait(window);
-    auto *check = window.findChild<QCheckBox *>(QStringLiteral("launchAtLoginCheck"));
+    WindowRig rig({});
+    auto *check = rig.find<QCheckBox>("launchAtLoginCheck");
     QVERIFY(!check->isChecked());
     QTest::mouseClick(check, Qt::LeftButton);
-    QVERIFY(fixture.store->launchAtLogin());
-    QCOMPARE(fixture.loginItem.calls.last(), QStringLiteral("register"));
+    QVERIFY(rig.fixture.store->launchAtLogin());
+    QCOMPARE(rig.fixture.loginItem.calls.last(), QStringLiteral("register"));
 
-    fixture.store->setLaunchAtLogin(false);
+    rig.fixture.store->setLaunchAtLogin(false);
     QVERIFY(!check->isChecked());
 }
 
