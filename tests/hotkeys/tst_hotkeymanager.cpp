@@ -15,14 +15,7 @@ namespace {
 
 ShortcutItem item(const QString &name, quint32 keyCode, quint32 modifiers, bool enabled = true)
 {
-    ShortcutItem shortcut;
-    shortcut.id = QUuid::createUuid();
-    shortcut.name = name;
-    shortcut.isEnabled = enabled;
-    shortcut.payload = name;
-    shortcut.keyCode = keyCode;
-    shortcut.modifiers = modifiers;
-    return shortcut;
+    return ShortcutItem{QUuid::createUuid(), name, enabled, ActionType::PasteText, name, keyCode, modifiers};
 }
 
 QList<quint32> attemptedIds(const FakeHotkeyService &service)
