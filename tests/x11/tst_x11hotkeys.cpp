@@ -170,14 +170,8 @@ private slots:
         FakeLoginItem loginItem;
         FakeLogSink log;
         SettingsStore store(loginItem, dir.filePath(QStringLiteral("z.conf")));
-        auto shortcut = [](const QString &name, quint32 keyCode, quint32 modifiers, bool enabled) {
-            ShortcutItem item;
-            item.id = QUuid::createUuid();
-            item.name = name;
-            item.isEnabled = enabled;
-            item.keyCode = keyCode;
-            item.modifiers = modifiers;
-            return item;
+        const auto shortcut = [](const QString &name, quint32 keyCode, quint32 modifiers, bool enabled) {
+            return ShortcutItem{QUuid::createUuid(), name, enabled, ActionType::RunCommand, {}, keyCode, modifiers};
         };
         const QList<ShortcutItem> list = {shortcut("E", 14, 2816, true), shortcut("Return", 36, 4096, true),
                                           shortcut("Off", 0, 4096 | 256, false), shortcut("F5", 96, 0, true)};
