@@ -37,7 +37,7 @@ private:
     void write(const QString &relative, const QByteArray &content, bool executable = false);
     QString path(const QString &relative) const { return m_root.filePath(relative); }
     QString read(const QString &relative) const;
-    ShortcutItem item(ActionType type, const QString &payload) const;
+    static ShortcutItem item(ActionType type, const QString &payload) { return {{}, {}, true, type, payload, 0, 0}; }
     static int zombieChildren();
 
     QTemporaryDir m_root;
@@ -67,14 +67,6 @@ QString TestLaunching::read(const QString &relative) const
 {
     QFile in(path(relative));
     return in.open(QIODevice::ReadOnly) ? QString::fromUtf8(in.readAll()) : QString();
-}
-
-ShortcutItem TestLaunching::item(ActionType type, const QString &payload) const
-{
-    ShortcutItem result;
-    result.actionType = type;
-    result.payload = payload;
-    return result;
 }
 
 int TestLaunching::zombieChildren()
@@ -143,24 +135,18 @@ void TestLaunching::launch_data()
     QTest::addColumn<QString>("payload");
     QTest::addColumn<QString>("mark");
     QTest::addColumn<QString>("content");
-
-    QTest::newRow("desktop-file ID") << QStringLiteral("org.zl.ById") << QStringLiteral("byid") << QStringLiteral("byid\n");
-    QTest::newRow("ID of an entry in a subfolder") << QStringLiteral("sub/named") << QStringLiteral("named")
-                                                   << QStringLiteral("named\n");
-    QTest::newRow("name.desktop") << QStringLiteral(" plainfile.desktop ") << QStringLiteral("plainfile")
-                                  << QStringLiteral("plainfile\n");
-    QTest::newRow("Name") << QStringLiteral("Zl Named Viewer") << QStringLiteral("named") << QStringLiteral("named\n");
-    QTest::newRow("Name ignoring case") << QStringLiteral("zl named viewer") << QStringLiteral("named")
-                                        << QStringLiteral("named\n");
-    QTest::newRow("path of a desktop entry") << QStringLiteral("@/elsewhere/direct.desktop") << QStringLiteral("direct")
-                                             << QStringLiteral("direct\n");
-    QTest::newRow("path of an executable") << QStringLiteral("@/execme") << QStringLiteral("exec") << QStringLiteral("ran\n");
-    QTest::newRow("path of a document") << QStringLiteral("@/document.txt") << QStringLiteral("url.*")
-                                        << QStringLiteral("file://@/document.txt\n");
-    QTest::newRow("shell fallback finds it on PATH")
-        << QStringLiteral("zl fallback 'tool'") << QStringLiteral("fallback") << QStringLiteral("ran\n");
+    // "@" stands for the temporary root; each mark file is written by what was launched.
+    QTest::newRow("desktop-file ID") << "org.zl.ById" << "byid" << "byid\n";
+    QTest::newRow("ID of an entry in a subfolder") << "sub/named" << "named" << "named\n";
+    QTest::newRow("name.desktop") << " plainfile.desktop " << "plainfile" << "plainfile\n";
+    QTest::newRow("Name") << "Zl Named Viewer" << "named" << "named\n";
+    QTest::newRow("Name ignoring case") << "zl named viewer" << "named" << "named\n";
+    QTest::newRow("path of a desktop entry") << "@/elsewhere/direct.desktop" << "direct" << "direct\n";
+    QTest::newRow("path of an executable") << "@/execme" << "exec" << "ran\n";
+    QTest::newRow("path of a document") << "@/document.txt" << "url.*" << "file://@/document.txt\n";
+    QTest::newRow("shell fallback finds it on PATH") << "zl fallback 'tool'" << "fallback" << "ran\n";
     QTest::newRow("hidden entry falls back to the shell")
-        << QStringLiteral("org.zl.Hidden") << QStringLiteral("shell.*") << QStringLiteral("2\n-lc\n'org.zl.Hidden'\n");
+        << "org.zl.Hidden" << "shell.*" << "2\n-lc\n'org.zl.Hidden'\n";
 }
 
 void TestLaunching::launch()
@@ -192,8 +178,7 @@ void TestLaunching::commandsRunWithTwoArgumentsAndLeaveNoZombie()
     QCOMPARE(shells.size(), count);
     for (const QString &shell : shells) {
         const QStringList lines = read(QStringLiteral("marks/") + shell).split(u'\n');
-        QCOMPARE(lines.value(0), QStringLiteral("2"));
-        QCOMPARE(lines.value(1), QStringLiteral("-lc"));
+        QCOMPARE(lines.mid(0, 2), (QStringList{"2", "-lc"}));
         QVERIFY(lines.value(2).startsWith(QStringLiteral("printf '%s' \"$0\" > ")));
     }
     QTRY_COMPARE(zombieChildren(), 0);
@@ -226,8 +211,8 @@ void TestLaunching::urls()
     QStringList opened;
     for (const QFileInfo &call : calls)
         opened.append(read(QStringLiteral("marks/") + call.fileName()).trimmed());
-    QCOMPARE(opened, (QStringList{QStringLiteral("https://one.example"), QStringLiteral("https://two.example/a?b=c"),
-                                  QStringLiteral("mailto:x@y.z"), QStringLiteral("https://first.example")}));
+    QCOMPARE(opened, (QStringList{"https://one.example", "https://two.example/a?b=c", "mailto:x@y.z",
+                                  "https://first.example"}));
 }
 
 } // namespace zl
