@@ -254,12 +254,6 @@ void TestActions::permissions()
 {
     FakeAccessibilityTrust trust;
     PermissionsManager permissions(trust, m->workspace);
-    QVERIFY(!permissions.isTrusted());
-    trust.trusted = true;
-    QVERIFY(permissions.isTrusted());
-    permissions.requestTrust();
-    QCOMPARE(trust.requests, 1);
-
     // The settings link opens our own help page on what pasting needs, shipped beside the program.
     permissions.openAccessibilitySettings();
     const QStringList opened = m->journal.entries().filter(QStringLiteral(":open "));
