@@ -13,6 +13,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zl {
 
 namespace {
@@ -66,6 +71,24 @@ void prepareLocation(const QString &path)
             file.setPermissions(kOwnerOnly);
     } else if (info.isFile() && (info.permissions() & ~(kOwnerOnly | QFile::ReadUser | QFile::WriteUser))) {
         QFile::setPermissions(path, kOwnerOnly);
+    }
+}
+
+// A process killed while taking QSettings' lock (or the helper lock Qt takes to clear a stale one)
+// leaves that file empty, and QSettings then waits 30 s for it to go stale. A live holder keeps a
+// flock on it from the moment it exists.
+void removeAbandonedLocks(const QString &path)
+{
+    QByteArray lockPath = QFile::encodeName(path + QStringLiteral(".lock"));
+    for (int depth = 0; depth < 4; ++depth, lockPath += ".rmlock") {
+        const int fd = ::open(lockPath.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        struct stat status = {};
+        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size == 0 &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(lockPath.constData());
+        ::close(fd);
     }
 }
 
@@ -254,6 +277,7 @@ bool SettingsStore::writeSettings(const char *what)
     if (std::exchange(m_reopenBeforeWrite, false))
         reopenSettings();
     prepareLocation(m_settings->fileName());
+    removeAbandonedLocks(m_settings->fileName());
     m_settings->sync();
     if (m_settings->status() == QSettings::NoError)
         return true;

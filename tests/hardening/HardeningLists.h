@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ShortcutItem.h"
+
+#include <QStringList>
+
+namespace zl::hardening {
+
+// Step n of a series of lists that differ in length, order and payload size, so a torn or mixed
+// write cannot pass for a whole one.
+inline ShortcutItem seriesItem(int n)
+{
+    const QUuid id = QUuid::createUuidV5(QUuid(), QString::number(n));
+    return ShortcutItem{id, QStringLiteral("step %1").arg(n), n % 3 != 0, ActionType::RunCommand,
+                        QString((n * 37) % 2000, QChar(u'a' + n % 26)), static_cast<quint32>(n % 50), 256};
+}
+
+inline QList<ShortcutItem> series(int step)
+{
+    QList<ShortcutItem> list;
+    for (int n = std::max(0, step - step % 7 - 5); n <= step; ++n)
+        list.prepend(seriesItem(n));
+    return list;
+}
+
+// The step a list of the series belongs to, or -1 for any other list.
+inline int seriesStep(const QList<ShortcutItem> &list)
+{
+    if (list.isEmpty())
+        return -1;
+    bool ok = false;
+    const int step = list.first().name.section(u' ', 1).toInt(&ok);
+    return ok && list.first().name.startsWith(QLatin1StringView("step ")) && series(step) == list ? step : -1;
+}
+
+} // namespace zl::hardening
