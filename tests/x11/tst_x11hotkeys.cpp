@@ -33,6 +33,24 @@ void setLayout(const QString &layout)
     QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {layout}), 0);
 }
 
+/** Another X client (grab_helper.cpp) holding one grab on the root window while it lives. */
+struct Grabber
+{
+    Grabber(int keycode, int state)
+    {
+        process.start(QStringLiteral(ZL_GRAB_HELPER), {QString::number(keycode), QString::number(state)});
+        process.waitForReadyRead();
+        answer = process.readLine().trimmed();
+    }
+    ~Grabber()
+    {
+        process.closeWriteChannel();
+        process.waitForFinished();
+    }
+    QProcess process;
+    QByteArray answer;
+};
+
 } // namespace
 
 class X11HotkeysTest : public QObject
@@ -132,20 +150,15 @@ private slots:
 
     void refusedWhenAnotherClientHoldsIt()
     {
-        // The other client holds only the NumLock variant, so some variants are taken before the refusal.
-        QProcess other;
-        QVERIFY(startGrabber(other, 26, 64 | 1 | 16));
-        QCOMPARE(readLine(other), QByteArray("ok"));
-        HotkeyRef ref = 0;
-        const HotkeyStatus status = m_service->registerHotkey(kE, kCommandShift, {HotkeyManager::Signature, 7}, &ref);
-        QCOMPARE(status, 10); // BadAccess
-        stopGrabber(other);
-
+        {
+            // The other client holds only the NumLock variant, so some variants are taken before the refusal.
+            const Grabber other(26, 64 | 1 | 16);
+            QCOMPARE(other.answer, QByteArray("ok"));
+            HotkeyRef ref = 0; // refused with BadAccess
+            QCOMPARE(m_service->registerHotkey(kE, kCommandShift, {HotkeyManager::Signature, 7}, &ref), 10);
+        }
         // Nothing half-grabbed: a third client gets the plain variant, and a press runs nothing.
-        QProcess third;
-        QVERIFY(startGrabber(third, 26, 64 | 1));
-        QCOMPARE(readLine(third), QByteArray("ok"));
-        stopGrabber(third);
+        QCOMPARE(Grabber(26, 64 | 1).answer, QByteArray("ok"));
         xdotool({QStringLiteral("key"), kPress});
         QVERIFY(syncWithMarker());
         QVERIFY(m_pressed.isEmpty());
@@ -195,25 +208,6 @@ private:
             return false;
         m_pressed.removeAll(kMarkerId);
         return true;
-    }
-
-    static bool startGrabber(QProcess &process, int keycode, int state)
-    {
-        process.start(QStringLiteral(ZL_GRAB_HELPER), {QString::number(keycode), QString::number(state)});
-        return process.waitForStarted();
-    }
-
-    static QByteArray readLine(QProcess &process)
-    {
-        if (!process.canReadLine())
-            process.waitForReadyRead();
-        return process.readLine().trimmed();
-    }
-
-    static void stopGrabber(QProcess &process)
-    {
-        process.closeWriteChannel();
-        QVERIFY(process.waitForFinished());
     }
 
     std::unique_ptr<X11HotkeyService> m_service;
