@@ -100,17 +100,12 @@ configure() { # name dir
 }
 # seed DIR ACTION PAYLOAD: one enabled shortcut on Super+Alt+Shift+E (stored key 14, mask 2816)
 seed() {
+    local escape='s/\\/\\\\/g; s/"/\\"/g' json
+    json=$(printf '[{"id":"7C1D0E4B-2A3F-4C5D-9E8F-0A1B2C3D4E5F","name":"bench","isEnabled":true,"actionType":"%s","payload":"%s","keyCode":14,"modifiers":2816}]' \
+        "$2" "$(sed "$escape" <<<"$3")")
     mkdir -p "$1/config/zephyrlatch"
-    python3 - "$1/config/zephyrlatch/zephyrlatch.conf" "$2" "$3" <<'PY'
-import json, sys
-path, action, payload = sys.argv[1:4]
-record = {"id": "7C1D0E4B-2A3F-4C5D-9E8F-0A1B2C3D4E5F", "name": "bench", "isEnabled": True,
-          "actionType": action, "payload": payload, "keyCode": 14, "modifiers": 2816}
-data = json.dumps([record], separators=(",", ":"))
-value = data.replace("\\", "\\\\").replace('"', '\\"')
-with open(path, "w", encoding="utf-8") as f:
-    f.write('[General]\nshortcuts.v1="@ByteArray(' + value + ')"\n')
-PY
+    # The settings file keeps the list as a byte array in QSettings' INI form.
+    printf '[General]\nshortcuts.v1="@ByteArray(%s)"\n' "$(sed "$escape" <<<"$json")" >"$1/config/zephyrlatch/zephyrlatch.conf"
 }
 command_of() { # name dir: sets CMD
     local rec="$REC $2/actions.log"
@@ -254,7 +249,9 @@ if wants scale; then
     log "scale"
     echo "## Scale (in process)"
     echo
-    QT_QPA_PLATFORM=xcb "$SCALE"
+    mkdir -p "$WORK/scale-runtime"
+    chmod 700 "$WORK/scale-runtime"
+    XDG_RUNTIME_DIR=$WORK/scale-runtime QT_QPA_PLATFORM=xcb "$SCALE"
     echo
 fi
 
