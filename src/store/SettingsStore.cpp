@@ -136,6 +136,12 @@ SettingsStore::SettingsStore(LoginItemService &loginItem, const QString &filePat
     m_settings = std::make_unique<QSettings>(path, QSettings::NativeFormat);
     m_settings->setFallbacksEnabled(false);
     m_fileNeedsRescue = m_settings->status() == QSettings::FormatError;
+    // QSettings reads an unreadable file as an empty one: say why the list is not the user's.
+    const QFileInfo file(path);
+    if (file.isFile() && !file.isReadable())
+        printLine(QStringLiteral("Settings file %1 cannot be read (no read permission); starting without the stored "
+                                 "shortcuts and leaving the file as it is")
+                      .arg(path));
 
     m_launchAtLogin = m_settings->value(kLaunchAtLoginKey, false).toBool();
     load();
