@@ -6,6 +6,7 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace zl {
@@ -21,6 +22,15 @@ QString runtimeFolder()
     if (folder.isEmpty())
         folder = QDir::tempPath() + QStringLiteral("/zephyrlatch-") + QString::number(getuid());
     return folder;
+}
+
+// The socket's file permissions are the first guard; the kernel's word on the caller is the last.
+bool isSameUser(qintptr descriptor)
+{
+    ucred peer = {};
+    socklen_t size = sizeof peer;
+    return getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           size == sizeof peer && peer.uid == geteuid();
 }
 
 } // namespace
@@ -66,6 +76,11 @@ bool SingleInstance::claim()
 void SingleInstance::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        if (!isSameUser(socket->socketDescriptor())) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (socket->readAll().startsWith(kShowRequest.trimmed()))

@@ -1,0 +1,106 @@
+// What the program keeps for itself stays the user's alone: the one-instance folder and its
+// socket, which answers only connections from the same user.
+#include "SingleInstance.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace zl;
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+// Connects from a forked child, as uid when it is not ours, and sends the request to show.
+// Returns the child's exit status: 0 when it connected and wrote, 1 when it could not.
+pid_t connectFromChild(const QByteArray &socketPath, uid_t uid)
+{
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    // Only plain system calls after fork.
+    if (uid != geteuid() && (setgid(uid) != 0 || setuid(uid) != 0))
+        _exit(2);
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    memcpy(address.sun_path, socketPath.constData(), static_cast<size_t>(socketPath.size()));
+    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+        _exit(1);
+    const char request[] = "show\n";
+    if (write(fd, request, sizeof request - 1) != static_cast<ssize_t>(sizeof request - 1))
+        _exit(1);
+    char byte = 0;
+    // The instance hangs up once it has read (or refused) the request.
+    [[maybe_unused]] const ssize_t ignored = read(fd, &byte, 1);
+    _exit(0);
+}
+
+} // namespace
+
+class TestPrivacy : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void instanceFolderIsPrivate();
+    void socketAnswersTheSameUserOnly_data();
+    void socketAnswersTheSameUserOnly();
+};
+
+void TestPrivacy::instanceFolderIsPrivate()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("runtime"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                              QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    SingleInstance instance(folder);
+    QVERIFY(instance.claim());
+    QVERIFY(QFileInfo::exists(instance.socketPath()));
+    QCOMPARE(QFile::permissions(folder) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestPrivacy::socketAnswersTheSameUserOnly_data()
+{
+    QTest::addColumn<bool>("sameUser");
+    QTest::newRow("same user") << true;
+    QTest::newRow("another user") << false;
+}
+
+void TestPrivacy::socketAnswersTheSameUserOnly()
+{
+    QFETCH(bool, sameUser);
+    if (!sameUser && geteuid() != 0)
+        QSKIP("connecting as another user needs root (setuid in a child)");
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("runtime"));
+    SingleInstance instance(folder);
+    QVERIFY(instance.claim());
+    QSignalSpy activations(&instance, &SingleInstance::activationRequested);
+    // Take the file permissions out of the way (as on a file system that ignores them), so only
+    // the instance's own check of who is calling stands.
+    const QFile::Permissions everyone = QFile::Permissions(0x7777);
+    QVERIFY(QFile::setPermissions(dir.path(), everyone) && QFile::setPermissions(folder, everyone) &&
+            QFile::setPermissions(instance.socketPath(), everyone));
+
+    const pid_t child = connectFromChild(QFile::encodeName(instance.socketPath()), sameUser ? geteuid() : kNobody);
+    QVERIFY(child > 0);
+    int status = -1;
+    bool reaped = false;
+    QTRY_VERIFY_WITH_TIMEOUT(reaped || (reaped = waitpid(child, &status, WNOHANG) == child), 10000);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QTest::qWait(100);
+    QCOMPARE(activations.size(), sameUser ? 1 : 0);
+}
+
+QTEST_GUILESS_MAIN(TestPrivacy)
+#include "tst_privacy.moc"
