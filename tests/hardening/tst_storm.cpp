@@ -1,16 +1,12 @@
 // The real program under a private Xvfb takes 1,000 presses of five shortcuts as fast as xdotool
 // can send them: every press runs its command exactly once, and afterwards no child is left a
 // zombie and neither descriptors nor memory have grown.
-#include "ShortcutItem.h"
+#include "ProgramUnderTest.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace zl;
+using hardening::xdotool;
 
 namespace {
 
@@ -19,14 +15,6 @@ constexpr int kPresses = 1000;
 // Mac virtual key codes of A, S, D, F, G and the letters xdotool types for them.
 constexpr quint32 kKeyCodes[kShortcuts] = {0, 1, 2, 3, 5};
 const char *const kLetters[kShortcuts] = {"a", "s", "d", "f", "g"};
-
-QString xdotool(const QStringList &arguments, int timeoutMs = 10000)
-{
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    process.waitForFinished(timeoutMs);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
 
 QString chord(int shortcut)
 {
@@ -90,35 +78,19 @@ private:
 
 int TestStorm::runs(int shortcut) const
 {
-    QFile log(m_dir.filePath(QStringLiteral("runs-%1.log").arg(shortcut)));
-    return log.open(QIODevice::ReadOnly) ? static_cast<int>(log.readAll().count('\n')) : 0;
+    return hardening::lineCount(m_dir.filePath(QStringLiteral("runs-%1.log").arg(shortcut)));
 }
 
 void TestStorm::initTestCase()
 {
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("config/zephyrlatch"))));
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("runtime"))));
-    QFile::setPermissions(m_dir.filePath(QStringLiteral("runtime")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QList<ShortcutItem> list;
     for (int i = 0; i < kShortcuts; ++i) {
         const QString command = QStringLiteral("echo ran >> '%1'").arg(m_dir.filePath(QStringLiteral("runs-%1.log").arg(i)));
         list << ShortcutItem{QUuid::createUuid(), QStringLiteral("Storm %1").arg(i), true, ActionType::RunCommand,
                              command, kKeyCodes[i], Modifier::Control | Modifier::Option};
     }
-    {
-        QSettings seed(m_dir.filePath(QStringLiteral("config/zephyrlatch/zephyrlatch.conf")), QSettings::NativeFormat);
-        seed.setValue(QStringLiteral("shortcuts.v1"), ShortcutItem::encodeList(list));
-    }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.filePath(QStringLiteral("runtime")));
-    env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/sh"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    m_app.setProcessEnvironment(env);
     m_app.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_app.start(QStringLiteral(ZL_PROGRAM), {});
-    QVERIFY(m_app.waitForStarted());
+    QVERIFY(hardening::startProgram(m_app, m_dir, list));
 
     // The grabs follow the window's first appearance: press until each shortcut has run once.
     for (int i = 0; i < kShortcuts; ++i) {
