@@ -145,19 +145,6 @@ QList<QUrl> ShortcutItem::urls() const
     return result;
 }
 
-QJsonObject ShortcutItem::toJson() const
-{
-    return QJsonObject{
-        {kId, id.toString(QUuid::WithoutBraces).toUpper()},
-        {kName, name},
-        {kEnabled, isEnabled},
-        {kActionType, actionType.rawValue()},
-        {kPayload, payload},
-        {kKeyCode, static_cast<qint64>(keyCode)},
-        {kModifiers, static_cast<qint64>(modifiers)},
-    };
-}
-
 std::optional<ShortcutItem> ShortcutItem::fromJson(const QJsonValue &value, QString *error)
 {
     QString scratch;

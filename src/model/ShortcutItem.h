@@ -11,7 +11,6 @@
 
 #include <optional>
 
-class QJsonObject;
 class QJsonValue;
 
 namespace zl {
@@ -42,7 +41,6 @@ struct ShortcutItem
     /** The payload as an ordered list of URLs, one per non-blank line; never fails. */
     QList<QUrl> urls() const;
 
-    QJsonObject toJson() const;
     /** Strict: every key required, no defaults; on failure an error text and no record. */
     static std::optional<ShortcutItem> fromJson(const QJsonValue &value, QString *error);
 

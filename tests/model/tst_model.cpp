@@ -4,6 +4,7 @@
 #include "Translations.h"
 
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QtTest>
 
@@ -83,10 +84,16 @@ void TestModel::decodeObject()
 
 void TestModel::roundTripKeepsEveryFieldAndWritesUpperCaseId()
 {
+    QString payload = QStringLiteral("a\r\nb\t\\ \u2028 \U0001F600 \x01\x1f\x7f");
+    payload += QChar(0xD800); // a lone surrogate, as a broken paste may leave it
     const ShortcutItem item{QUuid::createUuid(), QStringLiteral("Grüße \"%s%n\"\n"), false, ActionType::OpenURLs,
-                            QStringLiteral("a\r\nb"), 4294967295u, 6912};
+                            payload, 4294967295u, 6912};
     const QByteArray bytes = ShortcutItem::encodeList({item});
     QVERIFY(!bytes.contains('\n'));
+    // Any standard reader must get the texts back unchanged, not only our own decoder.
+    const QJsonObject read = QJsonDocument::fromJson(bytes).array().at(0).toObject();
+    QCOMPARE(read.value(QLatin1StringView("payload")).toString(), payload);
+    QCOMPARE(read.value(QLatin1StringView("name")).toString(), item.name);
     QVERIFY(bytes.contains(item.id.toString(QUuid::WithoutBraces).toUpper().toLatin1()));
     const auto decoded = ShortcutItem::decodeList(bytes, nullptr);
     QVERIFY(decoded);
