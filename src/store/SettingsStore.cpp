@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
@@ -92,6 +93,22 @@ void removeAbandonedLocks(const QString &path)
     }
 }
 
+// A write killed before its rename leaves the temporary copy (same secrets) beside the file. A
+// minute is far longer than any live write takes.
+void removeLeftoverCopies(const QString &path)
+{
+    const QFileInfo file(path);
+    const QRegularExpression name(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(file.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+    const QDateTime cutoff = QDateTime::currentDateTime().addSecs(-60);
+    const QFileInfoList copies =
+        file.dir().entryInfoList({file.fileName() + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden);
+    for (const QFileInfo &copy : copies) {
+        if (name.match(copy.fileName()).hasMatch() && copy.lastModified() < cutoff && copy.ownerId() == ::geteuid())
+            QFile::remove(copy.filePath());
+    }
+}
+
 } // namespace
 
 SettingsStore::Subscription::~Subscription()
@@ -133,6 +150,7 @@ SettingsStore::SettingsStore(LoginItemService &loginItem, const QString &filePat
     : QObject(parent), m_loginItem(loginItem)
 {
     const QString path = filePath.isEmpty() ? defaultPath() : filePath;
+    removeLeftoverCopies(path);
     m_settings = std::make_unique<QSettings>(path, QSettings::NativeFormat);
     m_settings->setFallbacksEnabled(false);
     m_fileNeedsRescue = m_settings->status() == QSettings::FormatError;
