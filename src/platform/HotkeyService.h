@@ -50,7 +50,11 @@ public:
     virtual HotkeyStatus registerHotkey(quint32 keyCode, quint32 modifiers, HotkeyIdentifier identifier,
                                         HotkeyRef *ref) = 0;
 
-    /** Releases a registration; unknown or already released handles are ignored. */
+    /**
+     * Releases a registration; unknown or already released handles are ignored. The platform's hold
+     * on the combination may last until the event loop turns, for a registration of it to take over;
+     * a press in between is delivered to no registration.
+     */
     virtual void unregisterHotkey(HotkeyRef ref) = 0;
 
     /** Reads the identifier a delivered event carries; non-zero when event is not one of this service's. */

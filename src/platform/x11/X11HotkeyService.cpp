@@ -13,6 +13,7 @@
 #undef explicit
 #include <xkbcommon/xkbcommon-keysyms.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -60,6 +61,10 @@ X11HotkeyService::X11HotkeyService(QObject *parent) : QObject(parent)
     m_regrabTimer.setSingleShot(true);
     m_regrabTimer.setInterval(kRegrabDelayMs);
     connect(&m_regrabTimer, &QTimer::timeout, this, &X11HotkeyService::regrabAll);
+    // The end of a re-registration pass: the manager unregisters and registers in one turn.
+    m_releaseTimer.setSingleShot(true);
+    m_releaseTimer.setInterval(0);
+    connect(&m_releaseTimer, &QTimer::timeout, this, &X11HotkeyService::releasePending);
     qGuiApp->installNativeEventFilter(this);
 }
 
@@ -70,7 +75,8 @@ X11HotkeyService::~X11HotkeyService()
     if (qGuiApp)
         qGuiApp->removeNativeEventFilter(this);
     for (auto &[ref, registration] : m_registrations)
-        ungrab(registration);
+        ungrab(registration.keycode, registration.grabbedStates);
+    releasePending();
     xcb_flush(m_connection);
 }
 
@@ -94,16 +100,24 @@ HotkeyStatus X11HotkeyService::registerHotkey(quint32 keyCode, quint32 modifiers
     const std::optional<quint8> keycode = KeyCodes::x11KeyCode(keyCode);
     if (!keycode)
         return UnknownKey;
-    const quint32 mask = modifiers & Modifier::All;
-    for (const auto &[other, registration] : m_registrations) {
-        if (registration.keycode == *keycode && registration.modifiers == mask)
-            return AlreadyHeld;
+    const Combination combination{*keycode, modifiers & Modifier::All};
+    if (m_held.contains(combination))
+        return AlreadyHeld;
+    Registration registration{combination.first, combination.second, identifier, {}};
+    const QList<quint16> states = grabStates(combination.second);
+    if (const auto kept = m_releasing.find(combination); kept != m_releasing.end() && kept->second == states) {
+        // Taken over without a request, so no other client can take the combination in between.
+        registration.grabbedStates = std::move(kept->second);
+        m_releasing.erase(kept);
+    } else {
+        // Our own grab of a key and state would be replaced silently, then lost at the release.
+        releaseOverlapping(combination.first, states);
+        if (const HotkeyStatus status = grab(registration); status != 0)
+            return status;
     }
-    Registration registration{*keycode, mask, identifier, {}};
-    if (const HotkeyStatus status = grab(registration); status != 0)
-        return status;
     const HotkeyRef newRef = m_nextRef++;
     m_registrations.emplace(newRef, std::move(registration));
+    m_held.emplace(combination, newRef);
     if (ref)
         *ref = newRef;
     return 0;
@@ -114,8 +128,14 @@ void X11HotkeyService::unregisterHotkey(HotkeyRef ref)
     const auto it = m_registrations.find(ref);
     if (it == m_registrations.end())
         return;
-    ungrab(it->second);
-    xcb_flush(m_connection);
+    Registration &registration = it->second;
+    const Combination combination{registration.keycode, registration.modifiers};
+    m_held.erase(combination);
+    if (!registration.grabbedStates.isEmpty()) {
+        m_releasing.insert_or_assign(combination, std::move(registration.grabbedStates));
+        if (!m_releaseTimer.isActive())
+            m_releaseTimer.start();
+    }
     m_registrations.erase(it);
 }
 
@@ -178,8 +198,17 @@ bool X11HotkeyService::handleKeyPress(quint8 keycode, quint16 state, quint32 tim
             break;
         }
     }
-    if (!match)
-        return false;
+    bool released = false;
+    if (!match) {
+        for (const auto &[combination, states] : m_releasing) {
+            if (combination.first == keycode && coreState(combination.second) == pressed) {
+                released = true;
+                break;
+            }
+        }
+        if (!released)
+            return false;
+    }
     // With detectable auto-repeat a held key sends presses only; without it, each repeat is a
     // release and a press with one timestamp. That test is not used when it is not needed: a
     // quick release and press again (scripted input) can share a millisecond too.
@@ -187,7 +216,8 @@ bool X11HotkeyService::handleKeyPress(quint8 keycode, quint16 state, quint32 tim
                         || (!m_detectableRepeat && keycode == m_lastReleasedKey && time == m_lastReleaseTime);
     if (!m_keysDown.contains(keycode))
         m_keysDown.append(keycode);
-    if (repeat || !m_handler)
+    // A press on a released grab belongs to no registration; its identifier may not be reused.
+    if (repeat || released || !m_handler)
         return true;
     const X11HotkeyEvent hotkeyEvent(match->identifier);
     m_handler(&hotkeyEvent);
@@ -269,9 +299,9 @@ quint16 X11HotkeyService::lockBits() const
     return quint16(XCB_MOD_MASK_LOCK | m_bits.numLock | m_bits.scrollLock);
 }
 
-HotkeyStatus X11HotkeyService::grab(Registration &registration)
+QList<quint16> X11HotkeyService::grabStates(quint32 modifiers) const
 {
-    const quint16 base = coreState(registration.modifiers);
+    const quint16 base = coreState(modifiers);
     const quint16 locks[] = {quint16(XCB_MOD_MASK_LOCK), m_bits.numLock, m_bits.scrollLock};
     QList<quint16> states;
     for (int subset = 0; subset < 8; ++subset) {
@@ -283,6 +313,12 @@ HotkeyStatus X11HotkeyService::grab(Registration &registration)
         if (!states.contains(state))
             states.append(state);
     }
+    return states;
+}
+
+HotkeyStatus X11HotkeyService::grab(Registration &registration)
+{
+    const QList<quint16> states = grabStates(registration.modifiers);
     QList<xcb_void_cookie_t> cookies;
     for (const quint16 state : std::as_const(states)) {
         cookies.append(xcb_grab_key_checked(m_connection, 0, m_root, state, registration.keycode,
@@ -300,23 +336,50 @@ HotkeyStatus X11HotkeyService::grab(Registration &registration)
         }
     }
     if (status != 0) {
-        ungrab(registration);
+        ungrab(registration.keycode, registration.grabbedStates);
         xcb_flush(m_connection);
     }
     return status;
 }
 
-void X11HotkeyService::ungrab(Registration &registration)
+void X11HotkeyService::ungrab(quint8 keycode, QList<quint16> &states)
 {
-    for (const quint16 state : std::as_const(registration.grabbedStates))
-        xcb_ungrab_key(m_connection, registration.keycode, m_root, state);
-    registration.grabbedStates.clear();
+    for (const quint16 state : std::as_const(states))
+        xcb_ungrab_key(m_connection, keycode, m_root, state);
+    states.clear();
+}
+
+void X11HotkeyService::releaseOverlapping(quint8 keycode, const QList<quint16> &states)
+{
+    for (auto it = m_releasing.begin(); it != m_releasing.end();) {
+        const bool overlaps = it->first.first == keycode
+                              && std::any_of(states.begin(), states.end(),
+                                             [&](quint16 state) { return it->second.contains(state); });
+        if (overlaps) {
+            ungrab(keycode, it->second);
+            it = m_releasing.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void X11HotkeyService::releasePending()
+{
+    m_releaseTimer.stop();
+    if (m_releasing.empty())
+        return;
+    for (auto &[combination, states] : m_releasing)
+        ungrab(combination.first, states);
+    m_releasing.clear();
+    xcb_flush(m_connection);
 }
 
 void X11HotkeyService::regrabAll()
 {
+    releasePending();
     for (auto &[ref, registration] : m_registrations)
-        ungrab(registration);
+        ungrab(registration.keycode, registration.grabbedStates);
     readModifierMap();
     // A grab lost here (another client took the combination meanwhile) stays lost until the
     // list is registered anew; the registration keeps its handle so unregistering still works.

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <map>
+#include <utility>
 
 struct xcb_connection_t;
 
@@ -16,8 +17,10 @@ namespace zl {
 /**
  * Hotkeys as passive key grabs on the root window, made through checked requests on the X
  * connection Qt already holds, so that a refusal is reported to the registration that caused
- * it. Presses reach the handler through a native event filter on the main thread. Must be
- * destroyed before the application object; destruction releases every grab.
+ * it. Presses reach the handler through a native event filter on the main thread. An unregistered
+ * combination keeps its grab until the event loop turns, so a re-registration of an unchanged list
+ * costs the server nothing. Must be destroyed before the application object; destruction releases
+ * every grab.
  */
 class X11HotkeyService final : public QObject, public HotkeyService, public QAbstractNativeEventFilter
 {
@@ -59,6 +62,9 @@ private:
         QList<quint16> grabbedStates;
     };
 
+    // A keycode and the stored modifier mask.
+    using Combination = std::pair<quint8, quint32>;
+
     struct ModifierBits
     {
         quint16 alt = 0;
@@ -71,8 +77,11 @@ private:
     void readModifierMap();
     quint16 coreState(quint32 modifiers) const;
     quint16 lockBits() const;
+    QList<quint16> grabStates(quint32 modifiers) const;
     HotkeyStatus grab(Registration &registration);
-    void ungrab(Registration &registration);
+    void ungrab(quint8 keycode, QList<quint16> &states);
+    void releaseOverlapping(quint8 keycode, const QList<quint16> &states);
+    void releasePending();
     void regrabAll();
     bool handleKeyPress(quint8 keycode, quint16 state, quint32 time);
 
@@ -83,6 +92,11 @@ private:
     ModifierBits m_bits;
     Handler m_handler;
     std::map<HotkeyRef, Registration> m_registrations;
+    std::map<Combination, HotkeyRef> m_held;
+    // Grabs of unregistered combinations, kept for a registration of the same combination later
+    // in the same event-loop turn; no press on them is delivered.
+    std::map<Combination, QList<quint16>> m_releasing;
+    QTimer m_releaseTimer;
     HotkeyRef m_nextRef = 1;
     QList<quint8> m_keysDown;
     quint8 m_lastReleasedKey = 0;
