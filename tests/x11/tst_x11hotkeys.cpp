@@ -175,6 +175,35 @@ private slots:
         QCOMPARE(m_pressed, QList<quint32>{1});
     }
 
+    void unregisteredGrabLastsUntilTheLoopTurns_data()
+    {
+        QTest::addColumn<bool>("registerAgain");
+        QTest::newRow("registered again in the same turn") << true;
+        QTest::newRow("removed") << false;
+    }
+
+    // A re-registration pass unregisters everything, then registers the list again in one turn.
+    void unregisteredGrabLastsUntilTheLoopTurns()
+    {
+        QFETCH(bool, registerAgain);
+        HotkeyRef ref = 0;
+        QCOMPARE(m_service->registerHotkey(kE, kCommandShift, {HotkeyManager::Signature, 1}, &ref), 0);
+        m_service->unregisterHotkey(ref);
+        QCOMPARE(Grabber(26, 64 | 1).answer, QByteArray("refused 10"));
+        if (registerAgain) {
+            QCOMPARE(m_service->registerHotkey(kE, kCommandShift, {HotkeyManager::Signature, 2}, &ref), 0);
+            HotkeyRef second = 0;
+            QCOMPARE(m_service->registerHotkey(kE, kCommandShift, {HotkeyManager::Signature, 3}, &second),
+                     X11HotkeyService::AlreadyHeld);
+        }
+        QCoreApplication::processEvents();
+        const Grabber other(26, 64 | 1);
+        QCOMPARE(other.answer, registerAgain ? QByteArray("refused 10") : QByteArray("ok"));
+        xdotool({QStringLiteral("key"), kPress});
+        QVERIFY(syncWithMarker());
+        QCOMPARE(m_pressed, registerAgain ? QList<quint32>{2} : QList<quint32>{});
+    }
+
     void managerRunsTheStoredShortcuts()
     {
         m_service.reset();
