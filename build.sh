@@ -57,7 +57,8 @@ test)
     (cd build-ci && cpack -G DEB >/dev/null && ls ./*.deb)
     log "build and test under AddressSanitizer + UndefinedBehaviorSanitizer"
     configure_and_build build-asan -DZL_WERROR=ON -DZL_SANITIZE=ON
-    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_tests build-asan
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
+        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_tests build-asan
     log "fuzz the stored-list decoder and the URL parser (clang, libFuzzer, ASan + UBSan)"
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DZL_WERROR=ON -DZL_SANITIZE=ON -DZL_FUZZ=ON >/dev/null
