@@ -1,6 +1,5 @@
-// A separate process around the store, so tests can read its standard output and kill it mid-save.
-//   store_probe load <file>   loads, prints "count <n>" and exits
-//   store_probe loop <file>   edits and saves forever
+// Loads the store in a separate process, so a test can read what it prints on standard output:
+//   store_probe <file>   loads, prints "count <n>" and exits
 #include "SettingsStore.h"
 
 #include "FakeLoginItem.h"
@@ -12,19 +11,10 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 3)
+    if (argc != 2)
         return 2;
     zl::FakeLoginItem loginItem;
-    zl::SettingsStore store(loginItem, QString::fromLocal8Bit(argv[2]));
-    if (qstrcmp(argv[1], "load") == 0) {
-        std::printf("count %d\n", static_cast<int>(store.shortcuts().size()));
-        return 0;
-    }
-    for (quint32 i = 0;; ++i) {
-        zl::ShortcutItem item{QUuid::createUuid(), QStringLiteral("edit %1").arg(i), true,
-                              zl::ActionType::RunCommand, QString(i % 97, u'x'), i % 128, 256};
-        if (store.shortcuts().size() > 40)
-            store.deleteIds({store.shortcuts().first().id});
-        store.addShortcut(item);
-    }
+    zl::SettingsStore store(loginItem, QString::fromLocal8Bit(argv[1]));
+    std::printf("count %d\n", static_cast<int>(store.shortcuts().size()));
+    return 0;
 }

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -29,10 +28,10 @@ QString names(const QList<ShortcutItem> &items)
 }
 
 // Runs the store in another process (tests/store/store_probe.cpp) and returns its standard output.
-QString probe(const QString &mode, const QString &file)
+QString probe(const QString &file)
 {
     QProcess process;
-    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/store_probe"), {mode, file});
+    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/store_probe"), {file});
     process.waitForFinished(10000);
     return QString::fromUtf8(process.readAllStandardOutput());
 }
@@ -63,7 +62,6 @@ private slots:
     void launchAtLoginUnregistersThenRegisters();
     void settingsFileIsOwnerOnly();
     void failedWriteIsReportedAndKeptInMemory();
-    void killDuringSavesLeavesALoadableFile();
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("zephyrlatch/zephyrlatch.conf")); }
@@ -134,7 +132,7 @@ void TestStore::undecodableListIsSetAsideAndReported()
 {
     const QByteArray bad = ShortcutItem::encodeList({item("a"), item("b")}).replace("runCommand", "dance");
     writeStored(bad);
-    const QString out = probe(QStringLiteral("load"), path());
+    const QString out = probe(path());
     QVERIFY2(out.startsWith(QStringLiteral("Failed to decode shortcuts: ")), qPrintable(out));
     QVERIFY(out.contains(QStringLiteral("count 1")));
     const auto [name, bytes] =
@@ -283,21 +281,6 @@ void TestStore::failedWriteIsReportedAndKeptInMemory()
     QVERIFY(QDir(path()).removeRecursively());
     store.addShortcut(item("later"));
     QCOMPARE(onDisk(), QStringLiteral("Email,unsaved,later"));
-}
-
-void TestStore::killDuringSavesLeavesALoadableFile()
-{
-    for (int round = 0; round < 15; ++round) {
-        QProcess loop;
-        loop.start(QCoreApplication::applicationDirPath() + QStringLiteral("/store_probe"), {"loop", path()});
-        QVERIFY(loop.waitForStarted());
-        QTest::qWait(30 + QRandomGenerator::global()->bounded(120));
-        loop.kill();
-        loop.waitForFinished();
-        const QString out = probe(QStringLiteral("load"), path());
-        QVERIFY2(out.startsWith(QStringLiteral("count ")), qPrintable(out));
-        QVERIFY2(ShortcutItem::decodeList(storedBytes(), nullptr).has_value(), qPrintable(out));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestStore)
