@@ -1,10 +1,8 @@
 // The real program under a private Xvfb, driven from outside the way a user would: xdotool
 // presses keys, a window-manager close request closes the main window, a second launch
 // asks for the running instance.
-#include "ShortcutItem.h"
+#include "ProgramUnderTest.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -13,19 +11,12 @@
 #include <xcb/xcb.h>
 
 using namespace zl;
+using hardening::xdotool;
 
 namespace {
 
 constexpr quint32 kKeyE = 14;
 constexpr quint32 kKeyR = 15;
-
-QString xdotool(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    process.waitForFinished(10000);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
 
 // What a window manager does when the user clicks the close button.
 bool requestClose(quint32 window)
@@ -69,7 +60,6 @@ private slots:
     void quitEndsCleanly();
 
 private:
-    QProcessEnvironment environment() const;
     int fired() const;
     bool pressUntilFired(const QString &chord, int before);
     quint32 mainWindow() const;
@@ -78,23 +68,9 @@ private:
     QProcess m_app;
 };
 
-QProcessEnvironment TestEndToEnd::environment() const
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.filePath(QStringLiteral("runtime")));
-    env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/sh"));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    return env;
-}
-
 int TestEndToEnd::fired() const
 {
-    QFile log(m_dir.filePath(QStringLiteral("fired.log")));
-    if (!log.open(QIODevice::ReadOnly))
-        return 0;
-    return log.readAll().count('\n');
+    return hardening::lineCount(m_dir.filePath(QStringLiteral("fired.log")));
 }
 
 bool TestEndToEnd::pressUntilFired(const QString &chord, int before)
@@ -120,21 +96,11 @@ quint32 TestEndToEnd::mainWindow() const
 
 void TestEndToEnd::initTestCase()
 {
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("config/zephyrlatch"))));
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("runtime"))));
-    QFile::setPermissions(m_dir.filePath(QStringLiteral("runtime")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString command = QStringLiteral("echo fired >> '%1'").arg(m_dir.filePath(QStringLiteral("fired.log")));
     const ShortcutItem shortcut{QUuid::createUuid(), QStringLiteral("Log"), true, ActionType::RunCommand, command,
                                 kKeyE, Modifier::Control | Modifier::Option};
-    {
-        QSettings seed(m_dir.filePath(QStringLiteral("config/zephyrlatch/zephyrlatch.conf")), QSettings::NativeFormat);
-        seed.setValue(QStringLiteral("shortcuts.v1"), ShortcutItem::encodeList({shortcut}));
-    }
-    m_app.setProcessEnvironment(environment());
     m_app.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_app.start(QStringLiteral(ZL_PROGRAM), {});
-    QVERIFY(m_app.waitForStarted());
+    QVERIFY(hardening::startProgram(m_app, m_dir, {shortcut}));
     QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != 0, 15000);
 }
 
@@ -173,7 +139,7 @@ void TestEndToEnd::closingTheWindowKeepsHotkeys()
 void TestEndToEnd::secondLaunchShowsTheRunningInstance()
 {
     QProcess second;
-    second.setProcessEnvironment(environment());
+    second.setProcessEnvironment(m_app.processEnvironment());
     second.start(QStringLiteral(ZL_PROGRAM), {});
     QVERIFY(second.waitForFinished(10000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
@@ -193,9 +159,8 @@ void TestEndToEnd::recordingMovesTheHotkey()
     QTest::qWait(200);
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+shift+r")});
 
-    const QString conf = m_dir.filePath(QStringLiteral("config/zephyrlatch/zephyrlatch.conf"));
     auto stored = [&] {
-        QSettings settings(conf, QSettings::NativeFormat);
+        QSettings settings(hardening::settingsPath(m_dir), QSettings::NativeFormat);
         const auto list = ShortcutItem::decodeList(settings.value(QStringLiteral("shortcuts.v1")).toByteArray(), nullptr);
         return list && !list->isEmpty() ? list->first() : ShortcutItem();
     };

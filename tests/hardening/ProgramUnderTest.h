@@ -39,6 +39,7 @@ inline bool startProgram(QProcess &app, const QTemporaryDir &dir, const QList<Sh
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/sh"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     app.setProcessEnvironment(env);
     app.start(QStringLiteral(ZL_PROGRAM), {});
