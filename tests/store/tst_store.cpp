@@ -27,11 +27,11 @@ QString names(const QList<ShortcutItem> &items)
     return result.join(u',');
 }
 
-// Runs the store in another process (tests/store/store_probe.cpp) and returns its standard output.
+// Loads the store in another process (tests/hardening/store_driver.cpp) and returns its standard output.
 QString probe(const QString &file)
 {
     QProcess process;
-    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/store_probe"), {file});
+    process.start(QStringLiteral(ZL_STORE_DRIVER), {QStringLiteral("load"), file});
     process.waitForFinished(10000);
     return QString::fromUtf8(process.readAllStandardOutput());
 }
