@@ -64,6 +64,8 @@ test)
         -DZL_WERROR=ON -DZL_SANITIZE=ON -DZL_FUZZ=ON >/dev/null
     cmake --build build-fuzz -j"$JOBS" --target fuzzers
     fuzz/run.sh build-fuzz "${FUZZ_SECONDS:-60}"
+    log "test share (tests/ against src/)"
+    scripts/test-share.sh
     log "all tests passed"
     ;;
 bench)
