@@ -79,6 +79,94 @@
         <source>Not set</source>
         <translation>Nicht festgelegt</translation>
     </message>
+    <message id="modifier.control">
+        <source>Ctrl</source>
+        <translation>Strg</translation>
+    </message>
+    <message id="modifier.alt">
+        <source>Alt</source>
+        <translation>Alt</translation>
+    </message>
+    <message id="modifier.shift">
+        <source>Shift</source>
+        <translation>Umschalt</translation>
+    </message>
+    <message id="modifier.super">
+        <source>Super</source>
+        <translation>Super</translation>
+    </message>
+    <message id="key.return">
+        <source>Return</source>
+        <translation>Eingabe</translation>
+    </message>
+    <message id="key.space">
+        <source>Space</source>
+        <translation>Leertaste</translation>
+    </message>
+    <message id="key.tab">
+        <source>Tab</source>
+        <translation>Tab</translation>
+    </message>
+    <message id="key.escape">
+        <source>Esc</source>
+        <translation>Esc</translation>
+    </message>
+    <message id="key.backspace">
+        <source>Backspace</source>
+        <translation>Rücktaste</translation>
+    </message>
+    <message id="key.delete">
+        <source>Delete</source>
+        <translation>Entf</translation>
+    </message>
+    <message id="key.insert">
+        <source>Insert</source>
+        <translation>Einfg</translation>
+    </message>
+    <message id="key.home">
+        <source>Home</source>
+        <translation>Pos1</translation>
+    </message>
+    <message id="key.end">
+        <source>End</source>
+        <translation>Ende</translation>
+    </message>
+    <message id="key.pageUp">
+        <source>Page Up</source>
+        <translation>Bild auf</translation>
+    </message>
+    <message id="key.pageDown">
+        <source>Page Down</source>
+        <translation>Bild ab</translation>
+    </message>
+    <message id="key.left">
+        <source>Left</source>
+        <translation>Links</translation>
+    </message>
+    <message id="key.right">
+        <source>Right</source>
+        <translation>Rechts</translation>
+    </message>
+    <message id="key.up">
+        <source>Up</source>
+        <translation>Hoch</translation>
+    </message>
+    <message id="key.down">
+        <source>Down</source>
+        <translation>Runter</translation>
+    </message>
+    <message id="key.menu">
+        <source>Menu</source>
+        <translation>Menü</translation>
+    </message>
+    <message id="key.numLock">
+        <source>Num Lock</source>
+        <translation>Num</translation>
+    </message>
+    <message id="key.keypad">
+        <source>Keypad %1</source>
+        <translation>Ziffernblock %1</translation>
+    </message>
     <message id="shortcut.defaultName">
         <source>New Shortcut</source>
         <translation>Neues Tastenkürzel</translation>

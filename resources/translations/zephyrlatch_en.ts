@@ -79,6 +79,94 @@
         <source>Not set</source>
         <translation>Not set</translation>
     </message>
+    <message id="modifier.control">
+        <source>Ctrl</source>
+        <translation>Ctrl</translation>
+    </message>
+    <message id="modifier.alt">
+        <source>Alt</source>
+        <translation>Alt</translation>
+    </message>
+    <message id="modifier.shift">
+        <source>Shift</source>
+        <translation>Shift</translation>
+    </message>
+    <message id="modifier.super">
+        <source>Super</source>
+        <translation>Super</translation>
+    </message>
+    <message id="key.return">
+        <source>Return</source>
+        <translation>Return</translation>
+    </message>
+    <message id="key.space">
+        <source>Space</source>
+        <translation>Space</translation>
+    </message>
+    <message id="key.tab">
+        <source>Tab</source>
+        <translation>Tab</translation>
+    </message>
+    <message id="key.escape">
+        <source>Esc</source>
+        <translation>Esc</translation>
+    </message>
+    <message id="key.backspace">
+        <source>Backspace</source>
+        <translation>Backspace</translation>
+    </message>
+    <message id="key.delete">
+        <source>Delete</source>
+        <translation>Delete</translation>
+    </message>
+    <message id="key.insert">
+        <source>Insert</source>
+        <translation>Insert</translation>
+    </message>
+    <message id="key.home">
+        <source>Home</source>
+        <translation>Home</translation>
+    </message>
+    <message id="key.end">
+        <source>End</source>
+        <translation>End</translation>
+    </message>
+    <message id="key.pageUp">
+        <source>Page Up</source>
+        <translation>Page Up</translation>
+    </message>
+    <message id="key.pageDown">
+        <source>Page Down</source>
+        <translation>Page Down</translation>
+    </message>
+    <message id="key.left">
+        <source>Left</source>
+        <translation>Left</translation>
+    </message>
+    <message id="key.right">
+        <source>Right</source>
+        <translation>Right</translation>
+    </message>
+    <message id="key.up">
+        <source>Up</source>
+        <translation>Up</translation>
+    </message>
+    <message id="key.down">
+        <source>Down</source>
+        <translation>Down</translation>
+    </message>
+    <message id="key.menu">
+        <source>Menu</source>
+        <translation>Menu</translation>
+    </message>
+    <message id="key.numLock">
+        <source>Num Lock</source>
+        <translation>Num Lock</translation>
+    </message>
+    <message id="key.keypad">
+        <source>Keypad %1</source>
+        <translation>Keypad %1</translation>
+    </message>
     <message id="shortcut.defaultName">
         <source>New Shortcut</source>
         <translation>New Shortcut</translation>

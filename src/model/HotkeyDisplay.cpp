@@ -5,27 +5,49 @@
 #include "ShortcutItem.h"
 #include "Strings.h"
 
-#include <iterator>
+#include <QStringList>
 
 namespace zl {
 
 namespace {
 
-struct FixedName
+struct NamedKey
 {
     quint32 keyCode;
-    const char16_t *name;
+    const char *id; // string-table id; null for names that are the same in every language
+    const char *name;
 };
 
-// Keys that print nothing, or whose character would mislead, have fixed names.
-constexpr FixedName kFixedNames[] = {
-    {36, u"\u21A9"},  {49, u"Space"}, {48, u"\u21E5"},  {53, u"\u238B"},  {51, u"\u232B"},
-    {117, u"\u2326"}, {123, u"\u2190"}, {124, u"\u2192"}, {126, u"\u2191"}, {125, u"\u2193"},
-    {122, u"F1"},     {120, u"F2"},   {99, u"F3"},      {118, u"F4"},     {96, u"F5"},
-    {97, u"F6"},      {98, u"F7"},    {100, u"F8"},     {101, u"F9"},     {109, u"F10"},
-    {103, u"F11"},    {111, u"F12"},  {76, u"\u2305"},
+// Keys that print nothing, or whose character would mislead, are named in the desktop's words.
+constexpr NamedKey kNamedKeys[] = {
+    {36, "key.return", nullptr},     {49, "key.space", nullptr},     {48, "key.tab", nullptr},
+    {53, "key.escape", nullptr},     {51, "key.backspace", nullptr}, {117, "key.delete", nullptr},
+    {114, "key.insert", nullptr},    {115, "key.home", nullptr},     {119, "key.end", nullptr},
+    {116, "key.pageUp", nullptr},    {121, "key.pageDown", nullptr}, {123, "key.left", nullptr},
+    {124, "key.right", nullptr},     {126, "key.up", nullptr},       {125, "key.down", nullptr},
+    {110, "key.menu", nullptr},      {71, "key.numLock", nullptr},   {122, nullptr, "F1"},
+    {120, nullptr, "F2"},            {99, nullptr, "F3"},            {118, nullptr, "F4"},
+    {96, nullptr, "F5"},             {97, nullptr, "F6"},            {98, nullptr, "F7"},
+    {100, nullptr, "F8"},            {101, nullptr, "F9"},           {109, nullptr, "F10"},
+    {103, nullptr, "F11"},           {111, nullptr, "F12"},          {105, nullptr, "F13"},
+    {107, nullptr, "F14"},           {113, nullptr, "F15"},          {106, nullptr, "F16"},
+    {64, nullptr, "F17"},            {79, nullptr, "F18"},           {80, nullptr, "F19"},
+    {90, nullptr, "F20"},
 };
-static_assert(std::size(kFixedNames) == 23);
+
+// Keypad keys: "Keypad" plus the key's own label, so they read apart from the main block's.
+constexpr NamedKey kKeypadKeys[] = {
+    {76, "key.return", nullptr}, {75, nullptr, "/"}, {67, nullptr, "*"}, {78, nullptr, "-"},
+    {69, nullptr, "+"},          {65, nullptr, "."}, {81, nullptr, "="}, {82, nullptr, "0"},
+    {83, nullptr, "1"},          {84, nullptr, "2"}, {85, nullptr, "3"}, {86, nullptr, "4"},
+    {87, nullptr, "5"},          {88, nullptr, "6"}, {89, nullptr, "7"}, {91, nullptr, "8"},
+    {92, nullptr, "9"},
+};
+
+QString nameOf(const NamedKey &key)
+{
+    return key.id ? text(key.id) : QString::fromLatin1(key.name);
+}
 
 constexpr quint64 kShiftFlag = 1u << 17;
 constexpr quint64 kControlFlag = 1u << 18;
@@ -36,9 +58,13 @@ constexpr quint64 kCommandFlag = 1u << 20;
 
 QString HotkeyDisplay::keyName(quint32 keyCode, const KeyboardLayout *layout)
 {
-    for (const FixedName &fixed : kFixedNames) {
-        if (fixed.keyCode == keyCode)
-            return QString::fromUtf16(fixed.name);
+    for (const NamedKey &named : kNamedKeys) {
+        if (named.keyCode == keyCode)
+            return nameOf(named);
+    }
+    for (const NamedKey &keypad : kKeypadKeys) {
+        if (keypad.keyCode == keyCode)
+            return text("key.keypad").arg(nameOf(keypad));
     }
     if (layout) {
         // QString::toUpper applies the full, locale-independent mapping ("ß" becomes "SS").
@@ -56,16 +82,17 @@ QString HotkeyDisplay::string(quint32 keyCode, quint32 modifiers, const Keyboard
 {
     if (keyCode == 0 && modifiers == 0)
         return text("hotkey.notSet");
-    QString result;
+    QStringList parts;
     if (modifiers & Modifier::Control)
-        result += QChar(0x2303);
+        parts << text("modifier.control");
     if (modifiers & Modifier::Option)
-        result += QChar(0x2325);
+        parts << text("modifier.alt");
     if (modifiers & Modifier::Shift)
-        result += QChar(0x21E7);
+        parts << text("modifier.shift");
     if (modifiers & Modifier::Command)
-        result += QChar(0x2318);
-    return result + keyName(keyCode, layout);
+        parts << text("modifier.super");
+    parts << keyName(keyCode, layout);
+    return parts.join(QLatin1Char('+'));
 }
 
 quint32 HotkeyDisplay::carbonModifiers(quint64 eventFlags)

@@ -25,13 +25,13 @@ public:
     HotkeyDisplay() = delete;
 
     /**
-     * The name of one key: the fixed name of a non-printing key, else the upper-cased character
+     * The name of one key: the translated name of a non-printing key, else the upper-cased character
      * of the key in layout, else (for keys without a virtual code) its symbol name, else
      * "Key" + the decimal code. Never empty; layout may be null.
      */
     static QString keyName(quint32 keyCode, const KeyboardLayout *layout);
 
-    /** "⌃⌥⇧⌘" as set in modifiers, then the key name; the "not set" text for 0 and 0. */
+    /** "Ctrl+Alt+Shift+Super+" as set in modifiers, then the key name; the "not set" text for 0 and 0. */
     static QString string(quint32 keyCode, quint32 modifiers, const KeyboardLayout *layout);
 
     /** The modifier mask of a modifier-flag word (shift 1<<17, control 1<<18, option 1<<19, command 1<<20). */
