@@ -175,6 +175,10 @@
         <source>Hotkeys</source>
         <translation>Tastenkürzel</translation>
     </message>
+    <message id="ui.search">
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
     <message id="ui.add">
         <source>Add</source>
         <translation>Hinzufügen</translation>

@@ -175,6 +175,10 @@
         <source>Hotkeys</source>
         <translation>Hotkeys</translation>
     </message>
+    <message id="ui.search">
+        <source>Search</source>
+        <translation>Search</translation>
+    </message>
     <message id="ui.add">
         <source>Add</source>
         <translation>Add</translation>

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "HotkeyDisplay.h"
 #include "Icons.h"
 #include "PermissionsManager.h"
 #include "SettingsStore.h"
@@ -15,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
@@ -65,11 +67,16 @@ MainWindow::MainWindow(UiContext &context, QWidget *parent)
     buildMenu();
 
     // Connected after the model, so the model already holds the published list.
+    // An edit never hides the row being edited, even when it stops matching the search.
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        applySearch(true);
         syncListSelection();
         updateDetail();
     });
-    connect(m_model, &QAbstractItemModel::dataChanged, this, &MainWindow::updateDetail);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] {
+        applySearch(true);
+        updateDetail();
+    });
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::listSelectionChanged);
     connect(&context.store, &SettingsStore::launchAtLoginChanged, m_launchAtLogin, &QCheckBox::setChecked);
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -111,6 +118,20 @@ QWidget *MainWindow::buildSidebar()
     m_sidebarTitle->setForegroundRole(QPalette::PlaceholderText);
     m_sidebarTitle->setFont(scaledFont(font(), 0.85, QFont::DemiBold));
     column->addWidget(m_sidebarTitle);
+
+    m_search = new QLineEdit(sidebar);
+    m_search->setObjectName(QStringLiteral("searchField"));
+    m_search->setClearButtonEnabled(true);
+    m_search->installEventFilter(this);
+    auto *searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(10, 0, 10, 6);
+    searchRow->addWidget(m_search);
+    column->addLayout(searchRow);
+    connect(m_search, &QLineEdit::textChanged, this, [this] {
+        applySearch(false);
+        syncListSelection();
+        updateDetail();
+    });
 
     m_list = new QListView(sidebar);
     m_list->setObjectName(QStringLiteral("shortcutList"));
@@ -233,6 +254,13 @@ void MainWindow::buildMenu()
     m_settingsAction = m_fileMenu->addAction(QString(), this, &MainWindow::settingsRequested);
     m_settingsAction->setObjectName(QStringLiteral("settingsAction"));
     m_settingsAction->setShortcut(QKeySequence::Preferences);
+    m_findAction = new QAction(this);
+    m_findAction->setShortcut(QKeySequence::Find);
+    connect(m_findAction, &QAction::triggered, this, [this] {
+        m_search->setFocus(Qt::ShortcutFocusReason);
+        m_search->selectAll();
+    });
+    addAction(m_findAction);
     m_fileMenu->addSeparator();
     m_quitAction = m_fileMenu->addAction(QString(), this, &MainWindow::quitRequested);
     m_quitAction->setObjectName(QStringLiteral("quitAction"));
@@ -248,6 +276,8 @@ void MainWindow::setSelection(const QUuid &id)
 
 void MainWindow::addShortcut()
 {
+    // The new row must be visible to be edited.
+    m_search->clear();
     ShortcutItem item;
     item.id = QUuid::createUuid();
     item.name = text("shortcut.defaultName");
@@ -263,8 +293,7 @@ void MainWindow::deleteSelected()
     if (m_model->rowOf(id) < 0)
         return;
     m_context.store.deleteIds({id});
-    const QList<ShortcutItem> &left = m_context.store.shortcuts();
-    setSelection(left.isEmpty() ? QUuid() : left.constFirst().id);
+    setSelection(firstShownId());
 }
 
 void MainWindow::deleteRows(const QList<int> &rows)
@@ -277,9 +306,8 @@ void MainWindow::deleteRows(const QList<int> &rows)
     if (ids.isEmpty())
         return;
     m_context.store.deleteIds(ids);
-    const QList<ShortcutItem> &left = m_context.store.shortcuts();
     if (ids.contains(m_selection))
-        setSelection(left.isEmpty() ? QUuid() : left.constFirst().id);
+        setSelection(firstShownId());
     else
         setSelection(m_selection);
 }
@@ -300,8 +328,8 @@ void MainWindow::grantAccess()
 void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (m_selection.isNull() && !m_model->items().isEmpty())
-        setSelection(m_model->items().constFirst().id);
+    if (m_selection.isNull())
+        setSelection(firstShownId());
     refreshTrust();
     m_context.permissions.requestTrust();
     emit appeared();
@@ -309,6 +337,11 @@ void MainWindow::showEvent(QShowEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_search && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !m_search->text().isEmpty()) {
+        m_search->clear();
+        return true;
+    }
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->matches(QKeySequence::Delete)) {
@@ -345,6 +378,35 @@ void MainWindow::syncListSelection()
     m_syncing = false;
 }
 
+void MainWindow::applySearch(bool keepSelection)
+{
+    const QString needle = m_search->text().trimmed();
+    const QList<ShortcutItem> &items = m_model->items();
+    bool selectionShown = false;
+    for (int row = 0; row < items.size(); ++row) {
+        const ShortcutItem &item = items.at(row);
+        const bool keep = keepSelection && item.id == m_selection;
+        const bool matches = needle.isEmpty() || item.name.contains(needle, Qt::CaseInsensitive)
+                             || item.payload.contains(needle, Qt::CaseInsensitive)
+                             || HotkeyDisplay::string(item.keyCode, item.modifiers, m_context.layout)
+                                    .contains(needle, Qt::CaseInsensitive);
+        m_list->setRowHidden(row, !(matches || keep));
+        selectionShown = selectionShown || ((matches || keep) && item.id == m_selection);
+    }
+    if (!selectionShown && !keepSelection)
+        m_selection = firstShownId();
+}
+
+QUuid MainWindow::firstShownId() const
+{
+    const QList<ShortcutItem> &items = m_model->items();
+    for (int row = 0; row < items.size(); ++row) {
+        if (!m_list->isRowHidden(row))
+            return items.at(row).id;
+    }
+    return {};
+}
+
 void MainWindow::updateDetail()
 {
     const int row = m_model->rowOf(m_selection);
@@ -371,6 +433,7 @@ void MainWindow::retranslate()
     setWindowTitle(text("Zephyrlatch"));
     m_headerTitle->setText(text("Zephyrlatch"));
     m_sidebarTitle->setText(text("ui.hotkeys"));
+    m_search->setPlaceholderText(text("ui.search"));
     m_addButton->setText(text("ui.add"));
     m_deleteButton->setText(text("ui.delete"));
     m_emptyTitle->setText(text("ui.selectHotkey"));

@@ -6,6 +6,7 @@
 class QAction;
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QListView;
 class QMenu;
 class QStackedWidget;
@@ -63,6 +64,9 @@ private:
     void listSelectionChanged();
     void syncListSelection();
     void updateDetail();
+    /** Hides the rows the search leaves out; the selection moves to the first shown row unless kept. */
+    void applySearch(bool keepSelection);
+    QUuid firstShownId() const;
     void grantAccess();
     void retranslate();
 
@@ -74,6 +78,7 @@ private:
 
     QLabel *m_headerTitle = nullptr;
     QLabel *m_sidebarTitle = nullptr;
+    QLineEdit *m_search = nullptr;
     QListView *m_list = nullptr;
     QToolButton *m_addButton = nullptr;
     QToolButton *m_deleteButton = nullptr;
@@ -89,6 +94,7 @@ private:
     QCheckBox *m_launchAtLogin = nullptr;
     QMenu *m_fileMenu = nullptr;
     QAction *m_settingsAction = nullptr;
+    QAction *m_findAction = nullptr;
     QAction *m_quitAction = nullptr;
 };
 

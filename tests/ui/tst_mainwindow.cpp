@@ -66,6 +66,8 @@ private slots:
     void addSelectsTheNewShortcut();
     void deleteRows_data();
     void deleteRows();
+    void search_data();
+    void search();
     void vanishedSelectionShowsTheEmptyState();
     void reorderIsSaved();
     void warningFollowsTrust();
@@ -105,6 +107,76 @@ void MainWindowTest::addSelectsTheNewShortcut()
     QCOMPARE(rig.find<QLineEdit>("nameEdit")->text(), added.name);
     QCOMPARE(rig.selectedRows(), QList<int>{1});
     QVERIFY(rig.deleteShown());
+}
+
+void MainWindowTest::search_data()
+{
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QString>("afterDeletingSelected");
+    // "Mail" pastes "hello", "Term" has Ctrl+F5 (4096, 96), "Web" opens example.org.
+    QTest::newRow("nothing typed") << "" << "Mail,Term,Web" << "Mail" << "Term";
+    QTest::newRow("name, any case") << "term" << "Term" << "Term" << "";
+    QTest::newRow("payload") << "EXAMPLE" << "Web" << "Web" << "";
+    QTest::newRow("hotkey text") << "ctrl+f5" << "Term" << "Term" << "";
+    QTest::newRow("several, a shown selection stays") << "e" << "Mail,Term,Web" << "Term" << "Mail";
+    QTest::newRow("no match") << "zzz" << "" << "" << "";
+}
+
+void MainWindowTest::search()
+{
+    QFETCH(QString, needle);
+    QFETCH(QString, shown);
+    QFETCH(QString, selected);
+    QFETCH(QString, afterDeletingSelected);
+
+    UiFixture fixture({makeItem("Mail", true, ActionType::PasteText, "hello"),
+                       makeItem("Term", true, ActionType::RunCommand, "true", 96, 4096),
+                       makeItem("Web", true, ActionType::OpenURL, "example.org")});
+    MainWindow window(fixture.context);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *field = window.findChild<QLineEdit *>(QStringLiteral("searchField"));
+    auto *list = window.findChild<QListView *>(QStringLiteral("shortcutList"));
+    auto shownNames = [&] {
+        QStringList result;
+        for (int row = 0; row < list->model()->rowCount(); ++row) {
+            if (!list->isRowHidden(row))
+                result << window.model()->items().at(row).name;
+        }
+        return result.join(QLatin1Char(','));
+    };
+    auto selectedName = [&] {
+        const int row = window.model()->rowOf(window.selection());
+        return row < 0 ? QString() : window.model()->items().at(row).name;
+    };
+
+    window.setSelection(fixture.store->shortcuts().at(1).id); // Term: a hidden selection must move
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(field->hasFocus());
+    QTest::keyClicks(field, needle);
+    if (needle.isEmpty())
+        window.setSelection(fixture.store->shortcuts().at(0).id);
+    QCOMPARE(shownNames(), shown);
+    QCOMPARE(selectedName(), selected);
+
+    // Editing the selected shortcut so it no longer matches keeps it shown and selected.
+    if (!selected.isEmpty()) {
+        ShortcutItem edited = fixture.store->shortcuts().at(window.model()->rowOf(window.selection()));
+        edited.name = QStringLiteral("Q");
+        edited.payload = QStringLiteral("q");
+        edited.modifiers = 0;
+        fixture.store->update(edited);
+        QVERIFY(shownNames().split(QLatin1Char(',')).contains(QStringLiteral("Q")));
+        QCOMPARE(selectedName(), QStringLiteral("Q"));
+        QMetaObject::invokeMethod(&window, &MainWindow::deleteSelected);
+        QCOMPARE(selectedName(), afterDeletingSelected);
+    }
+
+    QTest::keyClick(field, Qt::Key_Escape);
+    QCOMPARE(field->text(), QString());
+    QCOMPARE(shownNames(), names(fixture.store->shortcuts()).join(QLatin1Char(',')));
 }
 
 void MainWindowTest::deleteRows_data()
