@@ -179,6 +179,14 @@
         <source>Search</source>
         <translation>Suchen</translation>
     </message>
+    <message id="ui.moveUp">
+        <source>Move Up</source>
+        <translation>Nach oben</translation>
+    </message>
+    <message id="ui.moveDown">
+        <source>Move Down</source>
+        <translation>Nach unten</translation>
+    </message>
     <message id="ui.add">
         <source>Add</source>
         <translation>Hinzufügen</translation>
@@ -300,12 +308,12 @@
         <translation>%1  %2</translation>
     </message>
     <message id="menu.file">
-        <source>File</source>
-        <translation>Datei</translation>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
     </message>
     <message id="menu.settings">
-        <source>Settings…</source>
-        <translation>Einstellungen…</translation>
+        <source>&amp;Settings…</source>
+        <translation>&amp;Einstellungen…</translation>
     </message>
     <message id="app.noDisplay">
         <source>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>

@@ -179,6 +179,14 @@
         <source>Search</source>
         <translation>Search</translation>
     </message>
+    <message id="ui.moveUp">
+        <source>Move Up</source>
+        <translation>Move Up</translation>
+    </message>
+    <message id="ui.moveDown">
+        <source>Move Down</source>
+        <translation>Move Down</translation>
+    </message>
     <message id="ui.add">
         <source>Add</source>
         <translation>Add</translation>
@@ -300,12 +308,12 @@
         <translation>%1  %2</translation>
     </message>
     <message id="menu.file">
-        <source>File</source>
-        <translation>File</translation>
+        <source>&amp;File</source>
+        <translation>&amp;File</translation>
     </message>
     <message id="menu.settings">
-        <source>Settings…</source>
-        <translation>Settings…</translation>
+        <source>&amp;Settings…</source>
+        <translation>&amp;Settings…</translation>
     </message>
     <message id="app.noDisplay">
         <source>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>

@@ -52,8 +52,6 @@ MainWindow::MainWindow(UiContext &context, QWidget *parent)
 {
     setObjectName(QStringLiteral("main"));
     setWindowIcon(Icons::icon(QStringLiteral("AppLogo")));
-    setMinimumSize(780, 480);
-    resize(900, 560);
 
     auto *splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(QStringLiteral("splitter"));
@@ -87,6 +85,14 @@ MainWindow::MainWindow(UiContext &context, QWidget *parent)
     retranslate();
     refreshTrust();
     updateDetail();
+
+    // The sizes are the content's: the menu and tool bars come on top.
+    splitter->setMinimumSize(780, 480);
+    const QSize content(900, 560);
+    resize(content);
+    ensurePolished();
+    layout()->activate();
+    resize(content + (content - splitter->size()));
 }
 
 QWidget *MainWindow::buildSidebar()
@@ -145,6 +151,8 @@ QWidget *MainWindow::buildSidebar()
     m_list->setDefaultDropAction(Qt::MoveAction);
     m_list->setUniformItemSizes(true);
     m_list->installEventFilter(this);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QListView::customContextMenuRequested, this, &MainWindow::showRowMenu);
     column->addWidget(m_list, 1);
 
     auto *bottom = new QHBoxLayout;
@@ -285,6 +293,37 @@ void MainWindow::addShortcut()
     item.actionType = ActionType::PasteText;
     m_context.store.addShortcut(item);
     setSelection(item.id);
+    m_editor->focusName();
+}
+
+void MainWindow::moveSelected(int delta)
+{
+    const int row = m_model->rowOf(m_selection);
+    const int target = row + delta;
+    if (row < 0 || target < 0 || target >= m_model->items().size())
+        return;
+    // The destination counts in the list before the move, so a move down lands after the next row.
+    m_context.store.move({row}, delta > 0 ? target + 1 : target);
+    syncListSelection();
+}
+
+void MainWindow::showRowMenu(const QPoint &position)
+{
+    const QModelIndex index = m_list->indexAt(position);
+    if (!index.isValid())
+        return;
+    setSelection(index.data(ShortcutListModel::IdRole).toUuid());
+    const int row = index.row();
+    const ShortcutItem item = m_model->items().at(row);
+    QMenu menu(this);
+    menu.addAction(text("ui.runNow"), this, [this, item] { m_context.run(item); });
+    menu.addSeparator();
+    menu.addAction(text("ui.moveUp"), this, [this] { moveSelected(-1); })->setEnabled(row > 0);
+    menu.addAction(text("ui.moveDown"), this, [this] { moveSelected(1); })
+        ->setEnabled(row + 1 < m_model->items().size());
+    menu.addSeparator();
+    menu.addAction(Icons::icon(QStringLiteral("trash")), text("ui.delete"), this, &MainWindow::deleteSelected);
+    menu.exec(m_list->viewport()->mapToGlobal(position));
 }
 
 void MainWindow::deleteSelected()
@@ -344,6 +383,11 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->modifiers() == (Qt::AltModifier | Qt::ShiftModifier)
+            && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            moveSelected(key->key() == Qt::Key_Up ? -1 : 1);
+            return true;
+        }
         if (key->matches(QKeySequence::Delete)) {
             QList<int> rows;
             for (const QModelIndex &index : m_list->selectionModel()->selectedRows())
@@ -442,7 +486,7 @@ void MainWindow::retranslate()
     m_launchAtLogin->setText(text("ui.launchAtLogin"));
     m_fileMenu->setTitle(text("menu.file"));
     m_settingsAction->setText(text("menu.settings"));
-    m_quitAction->setText(text("ui.quit"));
+    m_quitAction->setText(QLatin1Char('&') + text("ui.quit"));
     m_model->refreshTexts();
 }
 

@@ -46,6 +46,8 @@ signals:
 public slots:
     void addShortcut();
     void deleteSelected();
+    /** Moves the selected shortcut one place up (negative) or down (positive) in the list. */
+    void moveSelected(int delta);
     /** The list's delete command: removes the rows; a removed selection moves to the first row left. */
     void deleteRows(const QList<int> &rows);
     /** Asks afresh whether pasting can work and shows or hides the warning. */
@@ -67,6 +69,7 @@ private:
     /** Hides the rows the search leaves out; the selection moves to the first shown row unless kept. */
     void applySearch(bool keepSelection);
     QUuid firstShownId() const;
+    void showRowMenu(const QPoint &position);
     void grantAccess();
     void retranslate();
 

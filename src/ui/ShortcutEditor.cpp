@@ -215,6 +215,12 @@ QWidget *ShortcutEditor::buildTest()
     return m_test;
 }
 
+void ShortcutEditor::focusName()
+{
+    m_name->setFocus(Qt::OtherFocusReason);
+    m_name->selectAll();
+}
+
 void ShortcutEditor::setItem(const ShortcutItem &item)
 {
     if (item.id != m_id) {

@@ -39,6 +39,8 @@ public:
      * recording in progress ends); the same id only brings changed controls up to date.
      */
     void setItem(const ShortcutItem &item);
+    /** Puts the focus in the name field with its text selected, ready to be typed over. */
+    void focusName();
     QUuid itemId() const { return m_id; }
 
 protected:
