@@ -311,6 +311,34 @@
         <source>&amp;File</source>
         <translation>&amp;Datei</translation>
     </message>
+    <message id="menu.import">
+        <source>&amp;Import…</source>
+        <translation>&amp;Importieren…</translation>
+    </message>
+    <message id="menu.export">
+        <source>&amp;Export…</source>
+        <translation>&amp;Exportieren…</translation>
+    </message>
+    <message id="transfer.fileFilter">
+        <source>Shortcut lists (*.json);;All files (*)</source>
+        <translation>Tastenkürzel-Listen (*.json);;Alle Dateien (*)</translation>
+    </message>
+    <message id="transfer.imported">
+        <source>Shortcuts imported: %1</source>
+        <translation>Importierte Tastenkürzel: %1</translation>
+    </message>
+    <message id="transfer.skipped">
+        <source>Entries skipped because they could not be read: %1 (see the details)</source>
+        <translation>Übersprungene Einträge, die nicht gelesen werden konnten: %1 (siehe Details)</translation>
+    </message>
+    <message id="transfer.importFailed">
+        <source>Nothing was imported from %1: %2</source>
+        <translation>Aus %1 wurde nichts importiert: %2</translation>
+    </message>
+    <message id="transfer.exportFailed">
+        <source>Could not export to %1: %2</source>
+        <translation>Export nach %1 fehlgeschlagen: %2</translation>
+    </message>
     <message id="menu.settings">
         <source>&amp;Settings…</source>
         <translation>&amp;Einstellungen…</translation>

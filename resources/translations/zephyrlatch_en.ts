@@ -311,6 +311,34 @@
         <source>&amp;File</source>
         <translation>&amp;File</translation>
     </message>
+    <message id="menu.import">
+        <source>&amp;Import…</source>
+        <translation>&amp;Import…</translation>
+    </message>
+    <message id="menu.export">
+        <source>&amp;Export…</source>
+        <translation>&amp;Export…</translation>
+    </message>
+    <message id="transfer.fileFilter">
+        <source>Shortcut lists (*.json);;All files (*)</source>
+        <translation>Shortcut lists (*.json);;All files (*)</translation>
+    </message>
+    <message id="transfer.imported">
+        <source>Shortcuts imported: %1</source>
+        <translation>Shortcuts imported: %1</translation>
+    </message>
+    <message id="transfer.skipped">
+        <source>Entries skipped because they could not be read: %1 (see the details)</source>
+        <translation>Entries skipped because they could not be read: %1 (see the details)</translation>
+    </message>
+    <message id="transfer.importFailed">
+        <source>Nothing was imported from %1: %2</source>
+        <translation>Nothing was imported from %1: %2</translation>
+    </message>
+    <message id="transfer.exportFailed">
+        <source>Could not export to %1: %2</source>
+        <translation>Could not export to %1: %2</translation>
+    </message>
     <message id="menu.settings">
         <source>&amp;Settings…</source>
         <translation>&amp;Settings…</translation>

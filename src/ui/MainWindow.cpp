@@ -7,11 +7,13 @@
 #include "ShortcutEditor.h"
 #include "ShortcutListModel.h"
 #include "ShortcutRowDelegate.h"
+#include "ShortcutTransfer.h"
 #include "Strings.h"
 #include "UiContext.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -259,6 +261,18 @@ void MainWindow::buildMenu()
 {
     // No item here opens a second main window: there is only ever the one.
     m_fileMenu = menuBar()->addMenu(QString());
+    m_importAction = m_fileMenu->addAction(QString(), this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, {}, {}, text("transfer.fileFilter"));
+        if (!path.isEmpty())
+            importFrom(path);
+    });
+    m_exportAction = m_fileMenu->addAction(QString(), this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, {}, QStringLiteral("zephyrlatch-shortcuts.json"),
+                                                          text("transfer.fileFilter"));
+        if (!path.isEmpty())
+            exportTo(path);
+    });
+    m_fileMenu->addSeparator();
     m_settingsAction = m_fileMenu->addAction(QString(), this, &MainWindow::settingsRequested);
     m_settingsAction->setObjectName(QStringLiteral("settingsAction"));
     m_settingsAction->setShortcut(QKeySequence::Preferences);
@@ -294,6 +308,45 @@ void MainWindow::addShortcut()
     m_context.store.addShortcut(item);
     setSelection(item.id);
     m_editor->focusName();
+}
+
+void MainWindow::importFrom(const QString &path)
+{
+    const QList<ShortcutItem> &existing = m_context.store.shortcuts();
+    const ShortcutTransfer::Import result = ShortcutTransfer::read(path, existing);
+    if (!result.error.isEmpty()) {
+        report(QMessageBox::Warning, text("transfer.importFailed").arg(path, result.error));
+        return;
+    }
+    if (!result.items.isEmpty()) {
+        m_search->clear();
+        // One assignment, so the file is written once and the hotkeys re-registered once.
+        m_context.store.setShortcuts(existing + result.items);
+        setSelection(result.items.constFirst().id);
+    }
+    const QString message = text("transfer.imported").arg(result.items.size());
+    if (result.skipped.isEmpty())
+        report(QMessageBox::Information, message);
+    else
+        report(QMessageBox::Warning, message + QLatin1Char('\n') + text("transfer.skipped").arg(result.skipped.size()),
+               result.skipped.join(QLatin1Char('\n')));
+}
+
+void MainWindow::exportTo(const QString &path)
+{
+    if (const std::optional<QString> error = ShortcutTransfer::exportTo(path, m_context.store.shortcuts()))
+        report(QMessageBox::Warning, text("transfer.exportFailed").arg(path, *error));
+}
+
+void MainWindow::report(QMessageBox::Icon icon, const QString &message, const QString &details)
+{
+    // Window-modal and not waited for: the event loop, and with it the hotkeys, keeps running.
+    auto *box = new QMessageBox(icon, text("Zephyrlatch"), message, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("transferReport"));
+    box->setTextFormat(Qt::PlainText);
+    box->setDetailedText(details);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void MainWindow::moveSelected(int delta)
@@ -486,6 +539,8 @@ void MainWindow::retranslate()
     m_launchAtLogin->setText(text("ui.launchAtLogin"));
     m_fileMenu->setTitle(text("menu.file"));
     m_settingsAction->setText(text("menu.settings"));
+    m_importAction->setText(text("menu.import"));
+    m_exportAction->setText(text("menu.export"));
     m_quitAction->setText(QLatin1Char('&') + text("ui.quit"));
     m_model->refreshTexts();
 }

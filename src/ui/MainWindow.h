@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QUuid>
 
 class QAction;
@@ -46,6 +47,10 @@ signals:
 public slots:
     void addShortcut();
     void deleteSelected();
+    /** Appends the shortcuts of a stored-form file and reports what came in; a bad file changes nothing. */
+    void importFrom(const QString &path);
+    /** Writes the whole list to a file in the stored form; a failure is reported. */
+    void exportTo(const QString &path);
     /** Moves the selected shortcut one place up (negative) or down (positive) in the list. */
     void moveSelected(int delta);
     /** The list's delete command: removes the rows; a removed selection moves to the first row left. */
@@ -70,6 +75,7 @@ private:
     void applySearch(bool keepSelection);
     QUuid firstShownId() const;
     void showRowMenu(const QPoint &position);
+    void report(QMessageBox::Icon icon, const QString &message, const QString &details = {});
     void grantAccess();
     void retranslate();
 
@@ -98,6 +104,8 @@ private:
     QMenu *m_fileMenu = nullptr;
     QAction *m_settingsAction = nullptr;
     QAction *m_findAction = nullptr;
+    QAction *m_importAction = nullptr;
+    QAction *m_exportAction = nullptr;
     QAction *m_quitAction = nullptr;
 };
 

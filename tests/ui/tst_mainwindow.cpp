@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -68,6 +69,8 @@ private slots:
     void deleteRows();
     void search_data();
     void search();
+    void importAndExport_data();
+    void importAndExport();
     void vanishedSelectionShowsTheEmptyState();
     void reorderIsSaved();
     void warningFollowsTrust();
@@ -180,6 +183,57 @@ void MainWindowTest::search()
     QTest::keyClick(field, Qt::Key_Escape);
     QCOMPARE(field->text(), QString());
     QCOMPARE(shownNames(), names(fixture.store->shortcuts()).join(QLatin1Char(',')));
+}
+
+void MainWindowTest::importAndExport_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("listAfter");
+    QTest::addColumn<QString>("reportHas");
+
+    const QByteArray good = ShortcutItem::encodeList({makeItem("New"), makeItem("Newer")});
+    QTest::newRow("good file") << good << "A,New,Newer" << "2";
+    QByteArray partly = good;
+    partly.chop(1);
+    partly += R"(,{"id":"x"},42])";
+    QTest::newRow("partly bad file") << partly << "A,New,Newer" << "2";
+    QTest::newRow("not JSON") << QByteArray("{nope") << "A" << "offset";
+    QTest::newRow("no file") << QByteArray() << "A" << "missing.json";
+}
+
+void MainWindowTest::importAndExport()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, listAfter);
+    QFETCH(QString, reportHas);
+
+    WindowRig rig({"A"});
+    const QString exported = rig.fixture.dir.filePath(QStringLiteral("out.json"));
+    rig.window.exportTo(exported);
+    const QList<ShortcutItem> before = rig.fixture.reloaded();
+
+    QString path = rig.fixture.dir.filePath(QStringLiteral("missing.json"));
+    if (!file.isEmpty()) {
+        path = rig.fixture.dir.filePath(QStringLiteral("in.json"));
+        QFile in(path);
+        QVERIFY(in.open(QIODevice::WriteOnly) && in.write(file) == file.size());
+    }
+    rig.window.importFrom(path);
+    auto *report = rig.window.findChild<QMessageBox *>(QStringLiteral("transferReport"));
+    QVERIFY(report);
+    QVERIFY2(report->text().contains(reportHas), qPrintable(report->text()));
+    const QList<ShortcutItem> after = rig.fixture.reloaded();
+    QCOMPARE(names(after).join(QLatin1Char(',')), listAfter);
+    QCOMPARE(after.first(), before.first());
+    if (after.size() == 3)
+        QCOMPARE(rig.window.selection(), after.at(1).id);
+
+    // Importing our own export again adds copies under fresh ids, never overwrites.
+    rig.window.importFrom(exported);
+    const QList<ShortcutItem> again = rig.fixture.reloaded();
+    QCOMPARE(again.size(), after.size() + 1);
+    QCOMPARE(again.first(), before.first());
+    QVERIFY(again.last().id != before.first().id);
 }
 
 void MainWindowTest::deleteRows_data()
