@@ -243,6 +243,14 @@
         <source>Choose…</source>
         <translation>Auswählen…</translation>
     </message>
+    <message id="ui.chooseApplication">
+        <source>Choose an Application</source>
+        <translation>Anwendung auswählen</translation>
+    </message>
+    <message id="ui.otherApplication">
+        <source>Other…</source>
+        <translation>Andere…</translation>
+    </message>
     <message id="ui.choose">
         <source>Choose</source>
         <translation>Auswählen</translation>

@@ -243,6 +243,14 @@
         <source>Choose…</source>
         <translation>Choose…</translation>
     </message>
+    <message id="ui.chooseApplication">
+        <source>Choose an Application</source>
+        <translation>Choose an Application</translation>
+    </message>
+    <message id="ui.otherApplication">
+        <source>Other…</source>
+        <translation>Other…</translation>
+    </message>
     <message id="ui.choose">
         <source>Choose</source>
         <translation>Choose</translation>

@@ -14,7 +14,7 @@ class ApplicationChooser
 public:
     virtual ~ApplicationChooser() = default;
 
-    /** Modal; the absolute path of the chosen file, or none when the user cancelled. */
+    /** Modal; what to launch (a desktop-file ID or an absolute path), or none when the user cancelled. */
     virtual std::optional<QString> chooseApplication(QWidget *parent) = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "ShortcutEditor.h"
 
+#include "ApplicationListDialog.h"
+#include "GioApplicationList.h"
 #include "HotkeyRecorder.h"
 #include "Strings.h"
 #include "Translations.h"
@@ -72,6 +74,7 @@ private slots:
     void typingWritesTheWholeShortcutAndKeepsTheCursor();
     void chooserReplacesThePayload_data();
     void chooserReplacesThePayload();
+    void applicationListFromDesktopEntries();
     void runNowRunsEvenADisabledShortcut();
 
     void capture_data();
@@ -355,3 +358,37 @@ void EditorTest::everyWayOutReleasesTheGrab()
 
 QTEST_MAIN(EditorTest)
 #include "tst_editor.moc"
+
+void EditorTest::applicationListFromDesktopEntries()
+{
+    // GIO reads the data folders once per process: nothing before this test may ask it.
+    QTemporaryDir data;
+    const auto entry = [&](const QString &file, const QByteArray &lines) {
+        QVERIFY(QDir(data.path()).mkpath(QFileInfo(data.filePath(file)).path()));
+        QFile out(data.filePath(file));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("[Desktop Entry]\nType=Application\nExec=true\n" + lines);
+    };
+    entry(QStringLiteral("applications/org.example.Calc.desktop"), "Name=Calculator\nIcon=accessories-calculator\n");
+    entry(QStringLiteral("applications/kde/org.example.Edit.desktop"), "Name=editor\n");
+    entry(QStringLiteral("applications/org.example.Secret.desktop"), "Name=Secret\nNoDisplay=true\n");
+    entry(QStringLiteral("applications/org.example.Gone.desktop"), "Name=Gone\nHidden=true\n");
+    qputenv("XDG_DATA_HOME", data.filePath(QStringLiteral("nothing")).toUtf8());
+    qputenv("XDG_DATA_DIRS", data.path().toUtf8());
+
+    const QList<InstalledApplication> installed = GioApplicationList::installed();
+    QStringList ids;
+    for (const InstalledApplication &application : installed)
+        ids << application.id;
+    QCOMPARE(ids, (QStringList{"org.example.Calc", "kde-org.example.Edit"}));
+
+    ApplicationListDialog dialog(installed);
+    auto *filter = dialog.findChild<QLineEdit *>(QStringLiteral("applicationFilter"));
+    QCOMPARE(dialog.chosenId(), QStringLiteral("org.example.Calc"));
+    QTest::keyClicks(filter, QStringLiteral("EDI"));
+    QCOMPARE(dialog.chosenId(), QStringLiteral("kde-org.example.Edit"));
+    QTest::keyClicks(filter, QStringLiteral("zz"));
+    QCOMPARE(dialog.chosenId(), QString());
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("otherApplication")), Qt::LeftButton);
+    QCOMPARE(dialog.result(), ApplicationListDialog::OtherRequested);
+}

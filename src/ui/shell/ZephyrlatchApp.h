@@ -1,7 +1,8 @@
 #pragma once
 
 #include "ActionExecutor.h"
-#include "FileDialogApplicationChooser.h"
+#include "ApplicationListChooser.h"
+#include "GioApplicationList.h"
 #include "PermissionsManager.h"
 #include "PlatformServices.h"
 #include "SettingsStore.h"
@@ -53,7 +54,7 @@ private:
     SettingsStore m_store;
     ActionExecutor m_executor;
     PermissionsManager m_permissions;
-    FileDialogApplicationChooser m_chooser;
+    ApplicationListChooser m_chooser{&GioApplicationList::installed};
     UiContext m_context;
     std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
