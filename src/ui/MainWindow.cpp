@@ -38,6 +38,38 @@ constexpr int kSidebarIdealWidth = 280;
 constexpr int kLogoHeight = 28;
 const QColor kWarningColor(0xF5, 0x7C, 0x00);
 
+// A title that elides to the width it is given instead of widening the window.
+class ElidedLabel final : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    void setFullText(const QString &text)
+    {
+        m_fullText = text;
+        setToolTip(text);
+        updateShown();
+    }
+    QString fullText() const { return m_fullText; }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        updateShown();
+    }
+
+private:
+    void updateShown()
+    {
+        const int width = contentsRect().width();
+        setText(fontMetrics().elidedText(m_fullText, Qt::ElideRight, std::max(width, 0)));
+    }
+
+    QString m_fullText;
+};
+
 QFont scaledFont(QFont font, qreal factor, QFont::Weight weight)
 {
     if (font.pointSizeF() > 0)
@@ -188,7 +220,8 @@ QWidget *MainWindow::buildDetail()
     m_editorPage->setObjectName(QStringLiteral("editorPage"));
     auto *page = new QVBoxLayout(m_editorPage);
     page->setContentsMargins(0, 0, 0, 0);
-    m_detailTitle = new QLabel(m_editorPage);
+    m_detailTitle = new ElidedLabel(m_editorPage);
+    m_detailTitle->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_detailTitle->setObjectName(QStringLiteral("detailTitle"));
     m_detailTitle->setContentsMargins(14, 8, 14, 0);
     m_detailTitle->setFont(scaledFont(font(), 1.3, QFont::DemiBold));
@@ -514,7 +547,7 @@ void MainWindow::updateDetail()
     }
     const ShortcutItem &item = m_model->items().at(row);
     m_editor->setItem(item);
-    m_detailTitle->setText(item.name);
+    static_cast<ElidedLabel *>(m_detailTitle)->setFullText(item.name);
     m_detail->setCurrentWidget(m_editorPage);
 }
 

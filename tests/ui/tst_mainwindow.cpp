@@ -90,6 +90,13 @@ void MainWindowTest::showingSelectsTheFirstShortcut()
     QCOMPARE(rig.find<QLineEdit>("nameEdit")->text(), QStringLiteral("First"));
     // The editor gets the whole default size; the bars come on top of it.
     QVERIFY(rig.find<QWidget>("splitter")->height() >= 560);
+    // A long name elides in the title instead of widening the window.
+    const int width = rig.window.width();
+    ShortcutItem renamed = rig.fixture.store->shortcuts().first();
+    renamed.name = QString(400, QLatin1Char('W'));
+    rig.fixture.store->update(renamed);
+    QCOMPARE(rig.window.width(), width);
+    QVERIFY(rig.find<QLabel>("detailTitle")->text().endsWith(QChar(0x2026)));
 
     // Each show is an appearance: the hotkeys are bound again every time.
     rig.window.close();
