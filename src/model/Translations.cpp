@@ -1,6 +1,7 @@
 #include "Translations.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -21,18 +22,26 @@ Translations::Translations() : m_english(std::make_unique<QTranslator>())
 
 Translations::~Translations()
 {
-    if (m_language)
-        QCoreApplication::removeTranslator(m_language.get());
-    QCoreApplication::removeTranslator(m_english.get());
+    for (QTranslator *translator : {m_qt.get(), m_language.get(), m_english.get()}) {
+        if (translator)
+            QCoreApplication::removeTranslator(translator);
+    }
 }
 
 bool Translations::setLanguage(const QString &language)
 {
-    if (m_language) {
-        QCoreApplication::removeTranslator(m_language.get());
-        m_language.reset();
+    for (std::unique_ptr<QTranslator> *translator : {&m_qt, &m_language}) {
+        if (*translator) {
+            QCoreApplication::removeTranslator(translator->get());
+            translator->reset();
+        }
     }
     const QString name = QLocale(language).name().section(u'_', 0, 0);
+    if (auto qt = std::make_unique<QTranslator>();
+        qt->load(QStringLiteral("qtbase_") + name, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(qt.get());
+        m_qt = std::move(qt);
+    }
     if (name == QLatin1StringView("en") || name == QLatin1StringView("C"))
         return name == QLatin1StringView("en");
     auto translator = std::make_unique<QTranslator>();

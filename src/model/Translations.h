@@ -28,6 +28,8 @@ public:
 private:
     std::unique_ptr<QTranslator> m_english;
     std::unique_ptr<QTranslator> m_language;
+    /** Qt's own texts (dialog buttons, context menus) in the same language, where installed. */
+    std::unique_ptr<QTranslator> m_qt;
 };
 
 } // namespace zl
