@@ -81,7 +81,7 @@ QFont scaledFont(QFont font, qreal factor, QFont::Weight weight)
 } // namespace
 
 MainWindow::MainWindow(UiContext &context, QWidget *parent)
-    : QMainWindow(parent), m_context(context), m_model(new ShortcutListModel(context.store, this)),
+    : QMainWindow(parent), m_context(context), m_model(new ShortcutListModel(context.store, context.layout, this)),
       m_accessibilityOK(context.permissions.isTrusted())
 {
     setObjectName(QStringLiteral("main"));

@@ -102,6 +102,7 @@ QWidget *ShortcutEditor::buildGeneral()
     m_nameLabel = new QLabel(m_general);
     m_name = new QLineEdit(m_general);
     m_name->setObjectName(QStringLiteral("nameEdit"));
+    m_nameLabel->setBuddy(m_name);
     form->addRow(m_nameLabel, m_name);
     m_enabled = new QCheckBox(m_general);
     m_enabled->setObjectName(QStringLiteral("enabledToggle"));
@@ -144,6 +145,7 @@ QWidget *ShortcutEditor::buildAction()
     m_type->setObjectName(QStringLiteral("typePicker"));
     for (ActionType type : ActionType::allCases())
         m_type->addItem(Icons::icon(type.symbolName()), QString(), type.rawValue());
+    m_typeLabel->setBuddy(m_type);
     typeRow->addRow(m_typeLabel, m_type);
     box->addLayout(typeRow);
 
@@ -277,6 +279,11 @@ void ShortcutEditor::showPayloadControl(ActionType type)
     m_launchEdit->setPlaceholderText(placeholder);
     m_urlEdit->setPlaceholderText(placeholder);
     m_help->setText(type.helpText());
+    // The payload controls have no label of their own; screen readers name them by the action.
+    for (QWidget *control : {static_cast<QWidget *>(m_pasteEdit), static_cast<QWidget *>(m_commandEdit),
+                             static_cast<QWidget *>(m_launchEdit), static_cast<QWidget *>(m_urlEdit),
+                             static_cast<QWidget *>(m_urlsEdit)})
+        control->setAccessibleName(type.title());
 }
 
 void ShortcutEditor::setPayloadText(const QString &payload)
@@ -336,6 +343,7 @@ void ShortcutEditor::retranslate()
     m_chooseButton->setText(text("ui.chooseEllipsis"));
     m_test->setTitle(text("ui.test"));
     m_runNow->setText(text("ui.runNow"));
+    m_recorder->setAccessibleName(text("ui.keyCombination"));
     showPayloadControl(m_shownType);
     fitCommandHeight();
 }

@@ -1,5 +1,6 @@
 #include "ShortcutListModel.h"
 
+#include "HotkeyDisplay.h"
 #include "SettingsStore.h"
 
 #include <QDataStream>
@@ -22,8 +23,8 @@ bool sameIds(const QList<ShortcutItem> &a, const QList<ShortcutItem> &b)
 
 } // namespace
 
-ShortcutListModel::ShortcutListModel(SettingsStore &store, QObject *parent)
-    : QAbstractListModel(parent), m_store(store), m_items(store.shortcuts())
+ShortcutListModel::ShortcutListModel(SettingsStore &store, const KeyboardLayout *layout, QObject *parent)
+    : QAbstractListModel(parent), m_store(store), m_layout(layout), m_items(store.shortcuts())
 {
     // The store publishes before it holds the new list, so the published value is the one to use.
     connect(&store, &SettingsStore::shortcutsChanged, this, &ShortcutListModel::setItems);
@@ -53,6 +54,10 @@ QVariant ShortcutListModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return item.name;
+    case Qt::AccessibleTextRole:
+        return QStringList{item.name, item.actionType.title(),
+                           HotkeyDisplay::string(item.keyCode, item.modifiers, m_layout)}
+            .join(QStringLiteral(", "));
     case ItemRole:
         return QVariant::fromValue(item);
     case IdRole:

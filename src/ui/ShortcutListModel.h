@@ -7,6 +7,7 @@
 
 namespace zl {
 
+class KeyboardLayout;
 class SettingsStore;
 
 /**
@@ -24,7 +25,8 @@ public:
         IdRole,
     };
 
-    explicit ShortcutListModel(SettingsStore &store, QObject *parent = nullptr);
+    /** layout may be null; it names the keys in the rows' screen-reader text. */
+    explicit ShortcutListModel(SettingsStore &store, const KeyboardLayout *layout = nullptr, QObject *parent = nullptr);
 
     const QList<ShortcutItem> &items() const { return m_items; }
     /** The row of the first shortcut with id, or -1. */
@@ -48,6 +50,7 @@ private:
     void setItems(const QList<ShortcutItem> &items);
 
     SettingsStore &m_store;
+    const KeyboardLayout *m_layout;
     QList<ShortcutItem> m_items;
 };
 

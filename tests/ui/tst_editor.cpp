@@ -3,6 +3,7 @@
 #include "ApplicationListDialog.h"
 #include "GioApplicationList.h"
 #include "HotkeyRecorder.h"
+#include "ShortcutListModel.h"
 #include "Strings.h"
 #include "Translations.h"
 #include "UiFixture.h"
@@ -75,6 +76,7 @@ private slots:
     void chooserReplacesThePayload_data();
     void chooserReplacesThePayload();
     void applicationListFromDesktopEntries();
+    void screenReadersGetNames();
     void runNowRunsEvenADisabledShortcut();
 
     void capture_data();
@@ -391,4 +393,25 @@ void EditorTest::applicationListFromDesktopEntries()
     QCOMPARE(dialog.chosenId(), QString());
     QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("otherApplication")), Qt::LeftButton);
     QCOMPARE(dialog.result(), ApplicationListDialog::OtherRequested);
+}
+
+void EditorTest::screenReadersGetNames()
+{
+    EditorRig rig(makeItem("Mail", true, ActionType::RunCommand, "true", 96, 4096));
+    QSet<const QWidget *> labelled;
+    for (const QLabel *label : rig.editor.findChildren<QLabel *>())
+        labelled.insert(label->buddy());
+    for (int kind = 0; kind < 6; ++kind) {
+        rig.find<QComboBox>(QStringLiteral("typePicker"))->setCurrentIndex(kind);
+        for (QWidget *control : rig.editor.findChildren<QWidget *>()) {
+            const bool input = qobject_cast<QLineEdit *>(control) || qobject_cast<QPlainTextEdit *>(control)
+                               || qobject_cast<QComboBox *>(control) || qobject_cast<HotkeyRecorder *>(control);
+            if (input && control->isVisibleTo(&rig.editor) && control->parentWidget() != rig.find<QComboBox>("typePicker"))
+                QVERIFY2(labelled.contains(control) || !control->accessibleName().isEmpty(),
+                         qPrintable(control->objectName()));
+        }
+    }
+    ShortcutListModel model(*rig.fixture.store);
+    QCOMPARE(model.index(0).data(Qt::AccessibleTextRole).toString(),
+             QStringLiteral("Mail, %1, Ctrl+F5").arg(rig.stored().actionType.title()));
 }
