@@ -1,6 +1,8 @@
 #include "Icons.h"
 
 #include <QColor>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QPainter>
 #include <QPixmap>
 
@@ -15,6 +17,8 @@ struct Symbol
     const char *name;
     const char *file;
     const char *theme;
+    // Drawn in the palette's text colour when the bundled file is used; the logos keep their colours.
+    bool monochrome = true;
 };
 
 constexpr Symbol kSymbols[] = {
@@ -28,8 +32,9 @@ constexpr Symbol kSymbols[] = {
     {"trash", "trash", "edit-delete"},
     {"keyboard", "keyboard", "input-keyboard"},
     {"exclamationmark.triangle.fill", "exclamationmark-triangle-fill", "dialog-warning"},
-    {"AppLogo", "app-logo", ""},
-    {"MenuBarIcon", "menubar", ""},
+    {"AppLogo", "app-logo", "", false},
+    // Light with a dark outline, so the fallback shows on light and dark panels alike.
+    {"MenuBarIcon", "menubar", "zephyrlatch-symbolic", false},
 };
 
 const Symbol *find(const QString &name)
@@ -59,7 +64,10 @@ QString Icons::bundledPath(const QString &symbol)
 
 QIcon Icons::icon(const QString &symbol)
 {
-    const QIcon bundled(bundledPath(symbol));
+    const Symbol *found = find(symbol);
+    const QIcon bundled = found && found->monochrome
+                              ? tinted(symbol, QGuiApplication::palette().color(QPalette::WindowText))
+                              : QIcon(bundledPath(symbol));
     const QString theme = themeName(symbol);
     if (theme.isEmpty())
         return bundled;

@@ -23,7 +23,10 @@ public:
     /** The resource path of the bundled SVG; an empty text for an unknown symbol. */
     static QString bundledPath(const QString &symbol);
 
-    /** The theme's icon when it has one, else the bundled SVG. */
+    /**
+     * The theme's icon when it has one, else the bundled SVG, drawn in the application palette's
+     * text colour for monochrome symbols: take it again after a palette change.
+     */
     static QIcon icon(const QString &symbol);
 
     /** The bundled symbol drawn flat in one colour, as the list rows and warnings show it. */

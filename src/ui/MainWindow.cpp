@@ -117,6 +117,7 @@ MainWindow::MainWindow(UiContext &context, QWidget *parent)
     });
 
     retranslate();
+    applyIcons();
     refreshTrust();
     updateDetail();
 
@@ -193,10 +194,8 @@ QWidget *MainWindow::buildSidebar()
     bottom->setContentsMargins(12, 12, 12, 12);
     m_addButton = new QToolButton(sidebar);
     m_addButton->setObjectName(QStringLiteral("addButton"));
-    m_addButton->setIcon(Icons::icon(QStringLiteral("plus")));
     m_deleteButton = new QToolButton(sidebar);
     m_deleteButton->setObjectName(QStringLiteral("deleteButton"));
-    m_deleteButton->setIcon(Icons::icon(QStringLiteral("trash")));
     for (QToolButton *button : {m_addButton, m_deleteButton}) {
         button->setAutoRaise(true);
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -238,8 +237,7 @@ QWidget *MainWindow::buildDetail()
     m_emptyState->setObjectName(QStringLiteral("emptyState"));
     auto *empty = new QVBoxLayout(m_emptyState);
     empty->addStretch(1);
-    auto *symbol = new QLabel(m_emptyState);
-    symbol->setPixmap(Icons::tinted(QStringLiteral("keyboard"), palette().color(QPalette::PlaceholderText)).pixmap(48, 48));
+    auto *symbol = m_emptySymbol = new QLabel(m_emptyState);
     m_emptyTitle = new QLabel(m_emptyState);
     m_emptyTitle->setObjectName(QStringLiteral("emptyTitle"));
     m_emptyTitle->setFont(scaledFont(font(), 1.4, QFont::Bold));
@@ -273,7 +271,6 @@ void MainWindow::buildToolbar()
     m_needAccessButton = new QToolButton(toolbar);
     m_needAccessButton->setObjectName(QStringLiteral("needAccessButton"));
     m_needAccessButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_needAccessButton->setIcon(Icons::tinted(QStringLiteral("exclamationmark.triangle.fill"), kWarningColor));
     QPalette warning = m_needAccessButton->palette();
     warning.setColor(QPalette::ButtonText, kWarningColor);
     m_needAccessButton->setPalette(warning);
@@ -555,7 +552,18 @@ void MainWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange)
         retranslate();
+    if (event->type() == QEvent::PaletteChange && m_emptySymbol)
+        applyIcons();
     QMainWindow::changeEvent(event);
+}
+
+void MainWindow::applyIcons()
+{
+    m_addButton->setIcon(Icons::icon(QStringLiteral("plus")));
+    m_deleteButton->setIcon(Icons::icon(QStringLiteral("trash")));
+    m_emptySymbol->setPixmap(
+        Icons::tinted(QStringLiteral("keyboard"), palette().color(QPalette::PlaceholderText)).pixmap(48, 48));
+    m_needAccessButton->setIcon(Icons::tinted(QStringLiteral("exclamationmark.triangle.fill"), kWarningColor));
 }
 
 void MainWindow::retranslate()

@@ -78,6 +78,8 @@ private:
     void report(QMessageBox::Icon icon, const QString &message, const QString &details = {});
     void grantAccess();
     void retranslate();
+    /** Icons drawn in palette colours, again after every palette change. */
+    void applyIcons();
 
     UiContext &m_context;
     ShortcutListModel *m_model;
@@ -96,6 +98,7 @@ private:
     QLabel *m_detailTitle = nullptr;
     ShortcutEditor *m_editor = nullptr;
     QWidget *m_emptyState = nullptr;
+    QLabel *m_emptySymbol = nullptr;
     QLabel *m_emptyTitle = nullptr;
     QLabel *m_emptyHint = nullptr;
     QToolButton *m_needAccessButton = nullptr;

@@ -326,6 +326,10 @@ void ShortcutEditor::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange)
         retranslate();
+    if (event->type() == QEvent::PaletteChange) {
+        for (ActionType type : ActionType::allCases())
+            m_type->setItemIcon(type.kind(), Icons::icon(type.symbolName()));
+    }
     QWidget::changeEvent(event);
 }
 

@@ -5,6 +5,7 @@
 #include "Translations.h"
 #include "UiFixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,6 +75,7 @@ private slots:
     void vanishedSelectionShowsTheEmptyState();
     void reorderIsSaved();
     void warningFollowsTrust();
+    void iconsFollowThePalette();
     void emptyListAndLaunchAtLoginCheckbox();
 
 private:
@@ -338,6 +340,30 @@ void MainWindowTest::reorderIsSaved()
     QTest::keyClick(list, Qt::Key_Down, Qt::AltModifier | Qt::ShiftModifier);
     QCOMPARE(names(rig.fixture.reloaded()), (QStringList{"C", "B", "A"}));
     QCOMPARE(rig.selectedRows(), QList<int>{1});
+}
+
+void MainWindowTest::iconsFollowThePalette()
+{
+    WindowRig rig({"A"});
+    auto lightest = [&] {
+        const QImage image = rig.find<QToolButton>("addButton")->icon().pixmap(16, 16).toImage();
+        int best = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(image.pixel(x, y)) > 128)
+                    best = std::max(best, qGray(image.pixel(x, y)));
+            }
+        }
+        return best;
+    };
+    const QPalette original = QApplication::palette();
+    QPalette dark = original;
+    dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Window, QColor(0x22, 0x22, 0x22));
+    QApplication::setPalette(dark);
+    QTRY_VERIFY(lightest() > 200);
+    QApplication::setPalette(original);
+    QTRY_VERIFY(lightest() < 100);
 }
 
 void MainWindowTest::warningFollowsTrust()
