@@ -17,7 +17,7 @@ const QLatin1StringView kDesktopSuffix(".desktop");
 } // namespace
 
 ActionExecutor::ActionExecutor(const ActionServices &services)
-    : m_services(services), m_paste(services.pasteboard, services.keys, services.scheduler)
+    : m_services(services), m_paste(services.pasteboard, services.keys, services.scheduler, services.log)
 {
 }
 

@@ -1,12 +1,20 @@
 #include "PasteSequence.h"
 
+#include "LogSink.h"
 #include "Scheduler.h"
 #include "SyntheticKeys.h"
 
 namespace zl {
 
-PasteSequence::PasteSequence(Pasteboard &pasteboard, SyntheticKeys &keys, Scheduler &scheduler)
-    : m_pasteboard(pasteboard), m_keys(keys), m_scheduler(scheduler), m_self(std::make_shared<PasteSequence *>(this))
+namespace {
+
+constexpr QLatin1StringView kNoSyntheticInput("no synthetic key input on this display");
+
+} // namespace
+
+PasteSequence::PasteSequence(Pasteboard &pasteboard, SyntheticKeys &keys, Scheduler &scheduler, LogSink &log)
+    : m_pasteboard(pasteboard), m_keys(keys), m_scheduler(scheduler), m_log(log),
+      m_self(std::make_shared<PasteSequence *>(this))
 {
 }
 
@@ -30,10 +38,11 @@ void PasteSequence::startNext()
     m_running = true;
     ++m_restoreTicket;
 
-    const auto deadline = [this] { return m_scheduler.now() + kModifierWait; };
+    const auto deadline = m_scheduler.now() + kModifierWait;
     if (job.text.isEmpty()) {
-        whenModifiersReleased(deadline(), [this] {
-            m_keys.postReturn();
+        whenKeysSettled(deadline, [this] {
+            if (!m_keys.postReturn())
+                return keysNotPosted(kNoSyntheticInput);
             finishJob();
         });
         return;
@@ -46,19 +55,24 @@ void PasteSequence::startNext()
     m_pasteboard.setSecretText(job.text);
 
     const bool pressEnter = job.pressEnter;
-    later(kChordDelay, [this, deadline, pressEnter] {
-        whenModifiersReleased(deadline(), [this, pressEnter] {
-            m_keys.postPasteChord();
-            if (!pressEnter) {
-                finishJob();
-                return;
-            }
-            later(kReturnDelay, [this] {
-                m_keys.postReturn();
-                finishJob();
-            });
+    whenKeysSettled(deadline, [this, pressEnter] {
+        if (!m_keys.postPasteChord())
+            return keysNotPosted(kNoSyntheticInput);
+        if (!pressEnter) {
+            finishJob();
+            return;
+        }
+        later(kReturnDelay, [this] {
+            m_keys.postReturn();
+            finishJob();
         });
     });
+}
+
+void PasteSequence::keysNotPosted(QLatin1StringView reason)
+{
+    m_log.log(QStringLiteral("Zephyrlatch: paste keys not posted: ") + reason);
+    finishJob();
 }
 
 void PasteSequence::finishJob()
@@ -89,15 +103,24 @@ void PasteSequence::restore()
 }
 
 // Polls instead of blocking so the event loop keeps serving the clipboard to the target meanwhile.
-// After the deadline the chord goes out anyway; releasing the user's keys for them could leave one stuck.
-void PasteSequence::whenModifiersReleased(std::chrono::milliseconds deadline, std::function<void()> then)
+// Keys go out once no modifier has been down for the settle delay. A modifier still held at the
+// deadline turns the chord into another command (Control+Alt+V), and releasing it for the user
+// could leave it stuck: then nothing is posted.
+void PasteSequence::whenKeysSettled(std::chrono::milliseconds deadline, std::function<void()> post)
 {
-    if (!m_keys.modifiersHeld() || m_scheduler.now() >= deadline) {
-        then();
+    if (m_keys.modifiersHeld()) {
+        if (m_scheduler.now() >= deadline)
+            return keysNotPosted(QLatin1StringView("modifier keys still held after 1 s"));
+        later(kModifierPoll, [this, deadline, post = std::move(post)]() mutable {
+            whenKeysSettled(deadline, std::move(post));
+        });
         return;
     }
-    later(kModifierPoll, [this, deadline, then = std::move(then)]() mutable {
-        whenModifiersReleased(deadline, std::move(then));
+    later(kChordDelay, [this, deadline, post = std::move(post)]() mutable {
+        if (m_keys.modifiersHeld())
+            whenKeysSettled(deadline, std::move(post));
+        else
+            post();
     });
 }
 

@@ -12,6 +12,7 @@
 
 namespace zl {
 
+class LogSink;
 class Scheduler;
 class SyntheticKeys;
 
@@ -23,6 +24,8 @@ class SyntheticKeys;
 class PasteSequence final
 {
 public:
+    // Also the pause after the hotkey's modifiers are up: the focused window is still taking the
+    // keyboard back from the hotkey's grab, and keys sent at once are lost.
     static constexpr std::chrono::milliseconds kChordDelay{50};
     static constexpr std::chrono::milliseconds kReturnDelay{50};
     static constexpr std::chrono::milliseconds kRestoreDelay{150};
@@ -30,7 +33,7 @@ public:
     static constexpr std::chrono::milliseconds kModifierWait{1000};
     static constexpr std::chrono::milliseconds kModifierPoll{10};
 
-    PasteSequence(Pasteboard &pasteboard, SyntheticKeys &keys, Scheduler &scheduler);
+    PasteSequence(Pasteboard &pasteboard, SyntheticKeys &keys, Scheduler &scheduler, LogSink &log);
     ~PasteSequence();
     PasteSequence(const PasteSequence &) = delete;
     PasteSequence &operator=(const PasteSequence &) = delete;
@@ -48,12 +51,14 @@ private:
     void startNext();
     void finishJob();
     void restore();
-    void whenModifiersReleased(std::chrono::milliseconds deadline, std::function<void()> then);
+    void whenKeysSettled(std::chrono::milliseconds deadline, std::function<void()> post);
+    void keysNotPosted(QLatin1StringView reason);
     void later(std::chrono::milliseconds delay, std::function<void()> step);
 
     Pasteboard &m_pasteboard;
     SyntheticKeys &m_keys;
     Scheduler &m_scheduler;
+    LogSink &m_log;
     std::deque<Job> m_pending;
     bool m_running = false;
     // Outer optional: whether a snapshot is held at all; inner: the clipboard had an owner.

@@ -13,12 +13,14 @@ public:
 
     /**
      * Presses and releases the focused window's paste chord (Control+V, Control+Shift+V in
-     * terminal emulators). Presses only modifiers not already down and releases only those it pressed.
+     * terminal emulators) on the keys that type it in the active layout. Presses only modifiers not
+     * already down and releases only those it pressed. False when this display takes no synthetic
+     * keys; nothing was posted then.
      */
-    virtual void postPasteChord() = 0;
+    virtual bool postPasteChord() = 0;
 
-    /** Presses and releases Return, adding no modifier. */
-    virtual void postReturn() = 0;
+    /** Presses and releases Return, adding no modifier; false, posting nothing, as postPasteChord. */
+    virtual bool postReturn() = 0;
 };
 
 } // namespace zl

@@ -1,6 +1,7 @@
 // A plain X client for the paste tests: one text field that keeps the focus. It writes its whole
 // text to <out> on every change and one line per key press to <out>.keys. Commands on stdin:
-// "own" puts text/plain, text/html and image/png on the clipboard.
+// "own" puts text/plain, text/html and image/png on the clipboard; "group N" locks keyboard group N,
+// as a layout switcher does.
 // With --terminal it pastes only on Control+Shift+V, as terminal emulators do.
 #include <QApplication>
 #include <QClipboard>
@@ -10,6 +11,13 @@
 #include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QSocketNotifier>
+
+// xkb.h names a field "explicit"; it is never used here.
+#define explicit xkb_explicit
+#include <xcb/xkb.h>
+#undef explicit
+
+#include <cstdlib>
 
 #include <unistd.h>
 
@@ -84,6 +92,12 @@ int main(int argc, char **argv)
                 data->setData(QStringLiteral("text/html"), QByteArrayLiteral("<p>h\xc3\xa4</p>"));
                 data->setData(QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\0IEND", 16));
                 QGuiApplication::clipboard()->setMimeData(data);
+            } else if (command.startsWith("group ")) {
+                xcb_connection_t *connection = app.nativeInterface<QNativeInterface::QX11Application>()->connection();
+                xcb_xkb_latch_lock_state(connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0, true,
+                                         static_cast<uint8_t>(command.mid(6).toInt()), 0, false, 0);
+                // A round trip: the lock is in force before the ack goes out.
+                free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
             }
             QFile ack(args.value(1) + QStringLiteral(".ack"));
             if (ack.open(QIODevice::WriteOnly | QIODevice::Append))

@@ -5,6 +5,7 @@
 #include "FakeWorkspace.h"
 #include "ShortcutItem.h"
 #include "X11AccessibilityTrust.h"
+#include "X11HotkeyService.h"
 #include "X11Pasteboard.h"
 #include "X11SyntheticKeys.h"
 
@@ -15,6 +16,7 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 namespace zl {
 
@@ -24,19 +26,33 @@ class TestPaste : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(X11AccessibilityTrust().isTrusted()); }
+    void initTestCase();
     void init() { startTarget(false); }
     void cleanup();
     void targetReceivesTextAndReturn_data();
     void targetReceivesTextAndReturn();
+    void hotkeyReleasedAtOnce_data();
+    void hotkeyReleasedAtOnce();
+    void chordFollowsActiveLayoutGroup_data();
+    void chordFollowsActiveLayoutGroup();
     void clipboardIsRestoredByteForByte_data();
     void clipboardIsRestoredByteForByte();
-    void pasteWaitsForHeldModifiers();
+    void heldModifiers_data();
+    void heldModifiers();
+    void withoutXtest();
 
 private:
     void startTarget(bool terminal);
     QString targetFile(const QString &suffix = {}) const;
     QByteArray runTool(const QString &program, const QStringList &args);
+    void targetCommand(const QByteArray &line)
+    {
+        QFile::remove(m_out + ".ack");
+        m_target->write(line + '\n');
+        QTRY_VERIFY(QFile::exists(m_out + ".ack"));
+    }
+    void copyWithXclip(const QByteArray &bytes);
+    QByteArray clipboardText() { return runTool("xclip", {"-selection", "clipboard", "-o"}); }
     void paste(ActionType type, const QString &text)
     {
         ShortcutItem item;
@@ -45,6 +61,8 @@ private:
         m_executor.run(item);
     }
 
+    QString m_hotkeyText;
+    bool m_layoutChanged = false;
     QTemporaryDir m_dir;
     QString m_out = m_dir.filePath(QStringLiteral("target.txt"));
     std::unique_ptr<QProcess> m_target;
@@ -55,8 +73,27 @@ private:
     FakeProcessLauncher m_processes{m_journal};
     FakeWorkspace m_workspace{m_journal};
     FakeLogSink m_log;
+    X11HotkeyService m_hotkeys;
     ActionExecutor m_executor{ActionServices{m_processes, m_workspace, m_pasteboard, m_keys, m_scheduler, m_log}};
 };
+
+// Control+Super+X runs the paste of m_hotkeyText from the event loop, as the program's dispatch does.
+void TestPaste::initTestCase()
+{
+    if (!X11AccessibilityTrust().isTrusted())
+        return; // only withoutXtest runs here
+    EventHandlerRef handler = 0;
+    QCOMPARE(m_hotkeys.installEventHandler(
+                 [this](const HotkeyEvent *) {
+                     m_scheduler.schedule(std::chrono::milliseconds(0),
+                                          [this] { paste(ActionType::PasteTextAndEnter, m_hotkeyText); });
+                     return 0;
+                 },
+                 &handler),
+             0);
+    HotkeyRef ref = 0;
+    QCOMPARE(m_hotkeys.registerHotkey(7, 4096 | 256, {1, 1}, &ref), 0);
+}
 
 void TestPaste::cleanup()
 {
@@ -67,6 +104,9 @@ void TestPaste::cleanup()
         m_target.reset();
     }
     QVERIFY(!m_keys.modifiersHeld());
+    m_log.lines.clear();
+    if (std::exchange(m_layoutChanged, false))
+        QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us"}), 0);
 }
 
 void TestPaste::startTarget(bool terminal)
@@ -132,6 +172,52 @@ void TestPaste::targetReceivesTextAndReturn()
     QCOMPARE(targetFile(".keys"), keys);
 }
 
+void TestPaste::copyWithXclip(const QByteArray &bytes)
+{
+    QFile source(m_dir.filePath(QStringLiteral("source")));
+    QVERIFY(source.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    source.write(bytes);
+    source.close();
+    QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-i", source.fileName()}));
+    QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), bytes, 10000);
+}
+
+// xdotool releases every key of the hotkey within a millisecond, while the target still sees
+// the end of our grab.
+void TestPaste::hotkeyReleasedAtOnce_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Return alone") << QString();
+    QTest::newRow("text and Return") << QStringLiteral("quick");
+}
+
+void TestPaste::hotkeyReleasedAtOnce()
+{
+    QFETCH(QString, text);
+    m_hotkeyText = text;
+    runTool("xdotool", {"key", "ctrl+super+x"});
+    QTRY_COMPARE_WITH_TIMEOUT(targetFile(), text + u'\n', 5000);
+    QCOMPARE(targetFile(".keys").count(QStringLiteral("Return")), 1);
+}
+
+// The Dvorak group types v on the key that is . in the US group; either group may be the one in force.
+void TestPaste::chordFollowsActiveLayoutGroup_data()
+{
+    QTest::addColumn<QStringList>("layout");
+    QTest::newRow("us, dvorak active") << QStringList{"-layout", "us,us", "-variant", ",dvorak"};
+    QTest::newRow("dvorak, us active") << QStringList{"-layout", "us,us", "-variant", "dvorak,"};
+}
+
+void TestPaste::chordFollowsActiveLayoutGroup()
+{
+    QFETCH(QStringList, layout);
+    m_layoutChanged = true;
+    QCOMPARE(QProcess::execute("setxkbmap", layout), 0);
+    targetCommand("group 1");
+    paste(ActionType::PasteTextAndEnter, QStringLiteral("grouped"));
+    QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("grouped\n"), 5000);
+}
+
 void TestPaste::clipboardIsRestoredByteForByte_data()
 {
     QTest::addColumn<QStringList>("types");
@@ -161,9 +247,7 @@ void TestPaste::clipboardIsRestoredByteForByte()
             args << "-t" << types.first();
         QVERIFY(QProcess::startDetached("xclip", args));
     } else {
-        QFile::remove(m_out + ".ack");
-        m_target->write("own\n");
-        QTRY_VERIFY(QFile::exists(m_out + ".ack"));
+        targetCommand("own");
     }
     const QStringList clip{"-selection", "clipboard", "-o", "-t"};
     QTRY_COMPARE_WITH_TIMEOUT(runTool("xclip", clip + QStringList{types.first()}), bytes.first(), 10000);
@@ -177,16 +261,50 @@ void TestPaste::clipboardIsRestoredByteForByte()
     QVERIFY2(!targets.contains("x-kde-passwordManagerHint"), targets.constData());
 }
 
-void TestPaste::pasteWaitsForHeldModifiers()
+void TestPaste::heldModifiers_data()
 {
-    runTool("xdotool", {"keydown", "super", "alt", "shift"});
+    QTest::addColumn<int>("releaseAfterMs");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("released after 400 ms") << 400 << QStringLiteral("held");
+    // Control+Alt+V is an editor command, not a paste.
+    QTest::newRow("held past the wait") << 1500 << QString();
+}
+
+void TestPaste::heldModifiers()
+{
+    QFETCH(int, releaseAfterMs);
+    QFETCH(QString, text);
+    copyWithXclip("mine");
+    runTool("xdotool", {"keydown", "ctrl", "alt", "super"});
     QTRY_VERIFY(m_keys.modifiersHeld());
     paste(ActionType::PasteText, QStringLiteral("held"));
-    QTest::qWait(400);
+    QTest::qWait(releaseAfterMs);
     QCOMPARE(targetFile(), QString());
-    runTool("xdotool", {"keyup", "super", "alt", "shift"});
-    QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("held"), 5000);
-    QCOMPARE(targetFile(".keys").split(u'\n').filter(QStringLiteral("V")), QStringList{"Ctrl+V"});
+    runTool("xdotool", {"keyup", "ctrl", "alt", "super"});
+    QTRY_COMPARE_WITH_TIMEOUT(targetFile(), text, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QByteArray("mine"), 5000);
+    QTest::qWait(300); // a late key would arrive meanwhile
+    QCOMPARE(targetFile(), text);
+    QCOMPARE(targetFile(".keys").split(u'\n').filter(QStringLiteral("V")),
+             text.isEmpty() ? QStringList() : QStringList{"Ctrl+V"});
+    QCOMPARE(m_log.lines.size(), text.isEmpty() ? 1 : 0);
+}
+
+// A display without XTEST (ctest runs this function alone as tst_paste_without_xtest): a fake-input
+// request there would break the connection and end the program.
+void TestPaste::withoutXtest()
+{
+    if (X11AccessibilityTrust().isTrusted())
+        QSKIP("needs a display without XTEST");
+    copyWithXclip("mine");
+    paste(ActionType::PasteTextAndEnter, QStringLiteral("temporary"));
+    paste(ActionType::PasteTextAndEnter, QString());
+    QTRY_COMPARE_WITH_TIMEOUT(m_log.lines.size(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QByteArray("mine"), 5000);
+    QTest::qWait(300);
+    QCOMPARE(m_log.lines.size(), 2);
+    QCOMPARE(targetFile(), QString());
+    QCOMPARE(targetFile(".keys"), QString());
 }
 
 } // namespace zl

@@ -16,12 +16,17 @@ public:
     }
 
     bool modifiersHeld() override { return held; }
-    void postPasteChord() override
+    bool postPasteChord() override
     {
         m_journal.add(QStringLiteral("chord ") + m_pasteboard.text());
         pasted.append(m_pasteboard.text());
+        return true;
     }
-    void postReturn() override { m_journal.add(QStringLiteral("return")); }
+    bool postReturn() override
+    {
+        m_journal.add(QStringLiteral("return"));
+        return true;
+    }
 
     bool held = false;
     QStringList pasted;

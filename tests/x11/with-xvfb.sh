@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs one command against a private Xvfb that lives exactly as long as the command.
 # -displayfd lets the server pick a free display, so tests can run in parallel.
+# ZL_XVFB_ARGS adds server options, e.g. "-extension XTEST" for a display without synthetic input.
 set -euo pipefail
 dir=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/xvfb.log" &
+# shellcheck disable=SC2086 # ZL_XVFB_ARGS is split into options on purpose
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset ${ZL_XVFB_ARGS:-} 3>"$dir/display" 2>"$dir/xvfb.log" &
 xvfb=$!
 cleanup() { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$dir"; }
 trap cleanup EXIT

@@ -5,21 +5,20 @@
 #include <QStringList>
 
 #include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
+#include <xkbcommon/xkbcommon-x11.h>
+#include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace zl {
 
 namespace {
 
-// Keysyms and, for keyboards that lack them, the keycodes of the same keys on a standard evdev map.
-constexpr xcb_keysym_t kControlL = 0xffe3;
-constexpr xcb_keysym_t kShiftL = 0xffe1;
-constexpr xcb_keysym_t kLowerV = 0x0076;
-constexpr xcb_keysym_t kReturn = 0xff0d;
+// For keyboards that lack these keysyms, the keycodes of the same keys on a standard evdev map.
 constexpr quint8 kControlLCode = 37;
 constexpr quint8 kShiftLCode = 50;
 constexpr quint8 kVCode = 55;
@@ -38,20 +37,60 @@ Reply<T> reply(T *raw)
     return Reply<T>(raw, &std::free);
 }
 
-quint8 keycodeFor(xcb_connection_t *connection, xcb_keysym_t keysym, quint8 fallback)
+struct KeymapDeleter
 {
-    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(connection);
-    if (!symbols)
-        return fallback;
-    quint8 result = fallback;
-    if (xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, keysym)) {
-        if (codes[0] != XCB_NO_SYMBOL)
-            result = codes[0];
-        std::free(codes);
+    void operator()(xkb_keymap *keymap) const { xkb_keymap_unref(keymap); }
+};
+
+struct StateDeleter
+{
+    void operator()(xkb_state *state) const { xkb_state_unref(state); }
+};
+
+// The keyboard as the server maps it at this moment, with the layout group in force. The core
+// keymap would do for one group only: with a second layout active, its first key for v types
+// another letter.
+class ActiveKeymap
+{
+public:
+    ActiveKeymap(xcb_connection_t *connection, xkb_context *context, qint32 deviceId)
+    {
+        if (!context || deviceId < 0)
+            return;
+        m_keymap.reset(xkb_x11_keymap_new_from_device(context, connection, deviceId, XKB_KEYMAP_COMPILE_NO_FLAGS));
+        if (m_keymap)
+            m_state.reset(xkb_x11_state_new_from_device(m_keymap.get(), connection, deviceId));
     }
-    xcb_key_symbols_free(symbols);
-    return result;
-}
+
+    // The key giving keysym unshifted in the group in force; else one giving it in another group
+    // (toolkits match Control shortcuts of a non-Latin group against a Latin one); else fallback.
+    quint8 keycode(xkb_keysym_t keysym, quint8 fallback) const
+    {
+        if (!m_state)
+            return fallback;
+        xkb_keymap *keymap = m_keymap.get();
+        std::optional<quint8> inOtherGroup;
+        const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap), 255);
+        for (xkb_keycode_t code = xkb_keymap_min_keycode(keymap); code <= last; ++code) {
+            const xkb_layout_index_t active = xkb_state_key_get_layout(m_state.get(), code);
+            const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap, code);
+            for (xkb_layout_index_t layout = 0; layout < layouts; ++layout) {
+                const xkb_keysym_t *symbols = nullptr;
+                if (xkb_keymap_key_get_syms_by_level(keymap, code, layout, 0, &symbols) != 1 || symbols[0] != keysym)
+                    continue;
+                if (layout == active)
+                    return static_cast<quint8>(code);
+                if (!inOtherGroup)
+                    inOtherGroup = static_cast<quint8>(code);
+            }
+        }
+        return inOtherGroup.value_or(fallback);
+    }
+
+private:
+    std::unique_ptr<xkb_keymap, KeymapDeleter> m_keymap;
+    std::unique_ptr<xkb_state, StateDeleter> m_state;
+};
 
 QString wmClassOf(xcb_connection_t *connection, xcb_window_t window)
 {
@@ -109,6 +148,27 @@ X11SyntheticKeys::X11SyntheticKeys()
         return;
     m_connection = x11->connection();
     m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+    // Qt has set the extension up on its connection already; doing it again is harmless.
+    if (xkb_x11_setup_xkb_extension(m_connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                    XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr)) {
+        m_deviceId = xkb_x11_get_core_keyboard_device_id(m_connection);
+        m_xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    }
+}
+
+X11SyntheticKeys::~X11SyntheticKeys()
+{
+    if (m_xkb)
+        xkb_context_unref(m_xkb);
+}
+
+// A fake-input request to a server without XTEST shuts the whole connection down, and Qt with it.
+bool X11SyntheticKeys::canPost() const
+{
+    if (!m_connection)
+        return false;
+    const xcb_query_extension_reply_t *xtest = xcb_get_extension_data(m_connection, &xcb_test_id);
+    return xtest && xtest->present;
 }
 
 quint16 X11SyntheticKeys::logicalModifiers() const
@@ -129,19 +189,20 @@ void X11SyntheticKeys::press(quint8 keycode, bool down)
                         XCB_WINDOW_NONE, 0, 0, 0);
 }
 
-void X11SyntheticKeys::postPasteChord()
+bool X11SyntheticKeys::postPasteChord()
 {
-    if (!m_connection)
-        return;
+    if (!canPost())
+        return false;
     const bool terminal = isTerminal(focusedWindowClass());
     const quint16 held = logicalModifiers();
     // A modifier the user still holds is neither pressed again nor released: releasing it would
     // leave the user's key logically up while it is physically down.
     const bool pressControl = !(held & XCB_MOD_MASK_CONTROL);
     const bool pressShift = terminal && !(held & XCB_MOD_MASK_SHIFT);
-    const quint8 control = keycodeFor(m_connection, kControlL, kControlLCode);
-    const quint8 shift = keycodeFor(m_connection, kShiftL, kShiftLCode);
-    const quint8 v = keycodeFor(m_connection, kLowerV, kVCode);
+    const ActiveKeymap keymap(m_connection, m_xkb, m_deviceId);
+    const quint8 control = keymap.keycode(XKB_KEY_Control_L, kControlLCode);
+    const quint8 shift = keymap.keycode(XKB_KEY_Shift_L, kShiftLCode);
+    const quint8 v = keymap.keycode(XKB_KEY_v, kVCode);
 
     if (pressControl)
         press(control, true);
@@ -154,16 +215,18 @@ void X11SyntheticKeys::postPasteChord()
     if (pressControl)
         press(control, false);
     xcb_flush(m_connection);
+    return true;
 }
 
-void X11SyntheticKeys::postReturn()
+bool X11SyntheticKeys::postReturn()
 {
-    if (!m_connection)
-        return;
-    const quint8 code = keycodeFor(m_connection, kReturn, kReturnCode);
+    if (!canPost())
+        return false;
+    const quint8 code = ActiveKeymap(m_connection, m_xkb, m_deviceId).keycode(XKB_KEY_Return, kReturnCode);
     press(code, true);
     press(code, false);
     xcb_flush(m_connection);
+    return true;
 }
 
 QString X11SyntheticKeys::focusedWindowClass() const
