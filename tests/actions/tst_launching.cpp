@@ -29,6 +29,8 @@ private Q_SLOTS:
     void init();
     void launch_data();
     void launch();
+    void fallbackRunsTheNameAsOneWord_data();
+    void fallbackRunsTheNameAsOneWord();
     void commandsRunWithTwoArgumentsAndLeaveNoZombie();
     void shellStartFailureIsLogged();
     void urls();
@@ -94,17 +96,25 @@ void TestLaunching::initTestCase()
     qputenv("XDG_DATA_HOME", path(QStringLiteral("data-home")).toUtf8());
     qputenv("XDG_DATA_DIRS", (path(QStringLiteral("sys1")) + u':' + path(QStringLiteral("sys2"))).toUtf8());
     qputenv("PATH", path(QStringLiteral("bin")).toUtf8() + ":/usr/bin:/bin");
-    qputenv("SHELL", path(QStringLiteral("bin/recording-shell")).toUtf8());
+    qputenv("SHELL", path(QStringLiteral("recording/sh")).toUtf8());
+    // Hostile launch names touch "pwned" in the working folder.
+    QVERIFY(QDir::setCurrent(m_root.path()));
 
     const QByteArray marks = path(QStringLiteral("marks")).toUtf8();
     QVERIFY(QDir().mkpath(QString::fromUtf8(marks)));
-    write(QStringLiteral("bin/recording-shell"),
+    write(QStringLiteral("recording/sh"),
           "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > " + marks + "/shell.$$\nexec /bin/sh -c \"$2\"\n", true);
     write(QStringLiteral("bin/mark"), "#!/bin/sh\necho \"$@\" > " + marks + "/\"$1\"\n", true);
     write(QStringLiteral("bin/zl fallback 'tool'"), "#!/bin/sh\necho ran > " + marks + "/fallback\n", true);
     write(QStringLiteral("bin/xdg-open"), "#!/bin/sh\necho \"$1\" > " + marks + "/url.$$\n", true);
     write(QStringLiteral("execme"), "#!/bin/sh\necho ran > " + marks + "/exec\n", true);
     write(QStringLiteral("document.txt"), "text");
+    // Login shells start from /etc/profile's PATH; a user's profile puts their own folders first.
+    write(QStringLiteral("home/.profile"), "PATH=" + path(QStringLiteral("bin")).toUtf8() + ":$PATH\n");
+    write(QStringLiteral("home/.config/fish/config.fish"),
+          "status is-login; and set -gx PATH " + path(QStringLiteral("login-bin")).toUtf8() + " $PATH\n");
+    QVERIFY(QDir().mkpath(path(QStringLiteral("other"))));
+    QVERIFY(QFile::link(QStringLiteral("/usr/bin/fish"), path(QStringLiteral("other/zl-unknown-shell"))));
 
     const auto entry = [this](const QString &file, const QByteArray &name, const QByteArray &mark,
                               const QByteArray &extra = {}) {
@@ -116,12 +126,16 @@ void TestLaunching::initTestCase()
     entry(QStringLiteral("sys2/applications/sub/named.desktop"), "Zl Named Viewer", "named");
     entry(QStringLiteral("sys2/applications/org.zl.Hidden.desktop"), "Zl Hidden", "hidden", "Hidden=true\n");
     entry(QStringLiteral("elsewhere/direct.desktop"), "Direct", "direct");
+    // A user's override that only hides the entry: not a loadable application for GIO.
+    entry(QStringLiteral("sys1/applications/shadowed.desktop"), "Zl Shadowed", "shadowed");
+    write(QStringLiteral("data-home/applications/shadowed.desktop"), "[Desktop Entry]\nHidden=true\n");
 }
 
 void TestLaunching::init()
 {
     QDir(path(QStringLiteral("marks"))).removeRecursively();
     QVERIFY(QDir().mkpath(path(QStringLiteral("marks"))));
+    QFile::remove(path(QStringLiteral("pwned")));
     m_executor.reset();
     m_journal = std::make_unique<FakeJournal>(m_scheduler);
     m_pasteboard = std::make_unique<FakePasteboard>(*m_journal);
@@ -147,6 +161,49 @@ void TestLaunching::launch_data()
     QTest::newRow("shell fallback finds it on PATH") << "zl fallback 'tool'" << "fallback" << "ran\n";
     QTest::newRow("hidden entry falls back to the shell")
         << "org.zl.Hidden" << "shell.*" << "2\n-lc\n'org.zl.Hidden'\n";
+    QTest::newRow("ID hidden by the user's override") << "shadowed" << "shell.*" << "2\n-lc\n'shadowed'\n";
+    QTest::newRow("name.desktop hidden by the user's override")
+        << "shadowed.desktop" << "shell.*" << "2\n-lc\n'shadowed.desktop'\n";
+}
+
+void TestLaunching::fallbackRunsTheNameAsOneWord_data()
+{
+    QTest::addColumn<QString>("shell");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("folder");
+    const QStringList names{
+        QStringLiteral("x\\'; touch pwned; echo \\'"),
+        QStringLiteral("x'; touch pwned; echo '"),
+        QStringLiteral("$(touch pwned)(touch pwned)`touch pwned`${X:-y}"),
+        QStringLiteral("a\ntouch pwned"),
+        QStringLiteral("it's \\ \"q\" * ~ \u00dcbersicht end\\"),
+    };
+    // The unknown shell is fish under another name: it must never be handed the name to parse.
+    const QString unknown = path(QStringLiteral("other/zl-unknown-shell"));
+    for (const QString shell : {"/bin/sh", "/bin/dash", "/bin/bash", "/bin/zsh", "/bin/ksh", "/bin/mksh", "/bin/fish"})
+        for (qsizetype i = 0; i < names.size(); ++i)
+            QTest::addRow("%s, name %lld", qPrintable(shell), qlonglong(i)) << shell << names.at(i) << "bin";
+    for (qsizetype i = 0; i < names.size(); ++i)
+        QTest::addRow("unknown shell, name %lld", qlonglong(i)) << unknown << names.at(i) << "bin";
+    QTest::newRow("unknown shell, on its login PATH only") << unknown << "zl-login-only" << "login-bin";
+}
+
+// Each name is also a program's file name: that program runs only if the name reached exec as one word.
+void TestLaunching::fallbackRunsTheNameAsOneWord()
+{
+    QFETCH(QString, shell);
+    QFETCH(QString, name);
+    QFETCH(QString, folder);
+    const QString program = folder + u'/' + name;
+    write(program, "#!/bin/sh\necho ran > " + path(QStringLiteral("marks/literal")).toUtf8() + "\n", true);
+    const QByteArray saved = qgetenv("SHELL");
+    qputenv("SHELL", shell.toUtf8());
+    m_executor->run(item(ActionType::LaunchApp, name));
+    qputenv("SHELL", saved);
+    QTRY_COMPARE_WITH_TIMEOUT(read(QStringLiteral("marks/literal")), QStringLiteral("ran\n"), 20000);
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("pwned"))));
+    QVERIFY(QFile::remove(path(program)));
+    QVERIFY(m_log.lines.isEmpty());
 }
 
 void TestLaunching::launch()

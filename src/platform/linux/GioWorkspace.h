@@ -17,6 +17,7 @@ public:
     QStringList applicationFolders() const override;
     std::optional<QString> findApplicationById(const QString &desktopId) override;
     std::optional<QString> findApplicationByName(const QString &name) override;
+    bool isHiddenEntry(const QString &desktopFile) const override;
     bool launchDesktopEntry(const QString &desktopFile) override;
     bool fileExists(const QString &path) const override;
     bool isExecutableFile(const QString &path) const override;
