@@ -200,7 +200,7 @@ void TestLaunching::fallbackRunsTheNameAsOneWord()
     qputenv("SHELL", shell.toUtf8());
     m_executor->run(item(ActionType::LaunchApp, name));
     qputenv("SHELL", saved);
-    QTRY_COMPARE_WITH_TIMEOUT(read(QStringLiteral("marks/literal")), QStringLiteral("ran\n"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(read(QStringLiteral("marks/literal")), QStringLiteral("ran\n"), 10000);
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("pwned"))));
     QVERIFY(QFile::remove(path(program)));
     QVERIFY(m_log.lines.isEmpty());
