@@ -9,8 +9,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <xcb/xcb.h>
 
 #include <unistd.h>
 
@@ -31,6 +34,7 @@ private Q_SLOTS:
     void launch();
     void fallbackRunsTheNameAsOneWord_data();
     void fallbackRunsTheNameAsOneWord();
+    void launchCarriesStartupNotification();
     void commandsRunWithTwoArgumentsAndLeaveNoZombie();
     void shellStartFailureIsLogged();
     void urls();
@@ -109,6 +113,8 @@ void TestLaunching::initTestCase()
     write(QStringLiteral("bin/xdg-open"), "#!/bin/sh\necho \"$1\" > " + marks + "/url.$$\n", true);
     write(QStringLiteral("execme"), "#!/bin/sh\necho ran > " + marks + "/exec\n", true);
     write(QStringLiteral("document.txt"), "text");
+    write(QStringLiteral("bin/startup-mark"),
+          "#!/bin/sh\nprintf '%s' \"$DESKTOP_STARTUP_ID\" > " + marks + "/startup\n", true);
     // Login shells start from /etc/profile's PATH; a user's profile puts their own folders first.
     write(QStringLiteral("home/.profile"), "PATH=" + path(QStringLiteral("bin")).toUtf8() + ":$PATH\n");
     write(QStringLiteral("home/.config/fish/config.fish"),
@@ -126,6 +132,9 @@ void TestLaunching::initTestCase()
     entry(QStringLiteral("sys2/applications/sub/named.desktop"), "Zl Named Viewer", "named");
     entry(QStringLiteral("sys2/applications/org.zl.Hidden.desktop"), "Zl Hidden", "hidden", "Hidden=true\n");
     entry(QStringLiteral("elsewhere/direct.desktop"), "Direct", "direct");
+    write(QStringLiteral("sys1/applications/org.zl.Notify.desktop"),
+          "[Desktop Entry]\nType=Application\nName=Zl Notify\nExec=" + path("bin/startup-mark").toUtf8() +
+              "\nStartupNotify=true\nStartupWMClass=ZlNotify\n");
     // A user's override that only hides the entry: not a loadable application for GIO.
     entry(QStringLiteral("sys1/applications/shadowed.desktop"), "Zl Shadowed", "shadowed");
     write(QStringLiteral("data-home/applications/shadowed.desktop"), "[Desktop Entry]\nHidden=true\n");
@@ -220,6 +229,81 @@ void TestLaunching::launch()
     QTRY_COMPARE(read(QStringLiteral("marks/") + marks.entryList({mark}, QDir::Files).first()), content);
     QTRY_COMPARE(zombieChildren(), 0);
     QVERIFY(m_log.lines.isEmpty());
+}
+
+namespace {
+
+xcb_atom_t atom(xcb_connection_t *connection, const QByteArray &name)
+{
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, quint16(name.size()), name.constData()), nullptr);
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return result;
+}
+
+xcb_timestamp_t serverTime(xcb_connection_t *connection, xcb_window_t window)
+{
+    xcb_change_property(connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(connection);
+    while (xcb_generic_event_t *event = xcb_wait_for_event(connection)) {
+        const bool notify = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
+        const xcb_timestamp_t time = notify ? reinterpret_cast<xcb_property_notify_event_t *>(event)->time : 0;
+        free(event);
+        if (notify)
+            return time;
+    }
+    return 0;
+}
+
+} // namespace
+
+// An independent X client watches the root window for the startup messages a window manager reads.
+void TestLaunching::launchCarriesStartupNotification()
+{
+    int screenNumber = 0;
+    xcb_connection_t *x = xcb_connect(nullptr, &screenNumber);
+    QVERIFY(!xcb_connection_has_error(x));
+    const std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t *)> closer(x, xcb_disconnect);
+    auto roots = xcb_setup_roots_iterator(xcb_get_setup(x));
+    for (int i = 0; i < screenNumber; ++i)
+        xcb_screen_next(&roots);
+    const xcb_window_t root = roots.data->root;
+    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    const xcb_window_t clock = xcb_generate_id(x);
+    xcb_create_window(x, XCB_COPY_FROM_PARENT, clock, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    xcb_change_window_attributes(x, root, XCB_CW_EVENT_MASK, &events);
+    const xcb_atom_t begin = atom(x, "_NET_STARTUP_INFO_BEGIN");
+    const xcb_atom_t more = atom(x, "_NET_STARTUP_INFO");
+    const xcb_timestamp_t before = serverTime(x, clock);
+
+    m_executor->run(item(ActionType::LaunchApp, QStringLiteral("org.zl.Notify")));
+    QTRY_VERIFY(!read(QStringLiteral("marks/startup")).isEmpty());
+    const QString id = read(QStringLiteral("marks/startup"));
+    const QRegularExpressionMatch form =
+        QRegularExpression(QStringLiteral("^zephyrlatch-\\d+-.+-startup-mark-\\d+_TIME(\\d+)$")).match(id);
+    QVERIFY2(form.hasMatch(), qPrintable(id));
+
+    QByteArray message;
+    QTRY_VERIFY([&] {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(x)) {
+            const auto *client = reinterpret_cast<xcb_client_message_event_t *>(event);
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && (client->type == begin || client->type == more)) {
+                if (client->type == begin)
+                    message.clear();
+                message.append(reinterpret_cast<const char *>(client->data.data8), 20);
+            }
+            free(event);
+        }
+        return message.contains('\0');
+    }());
+    message.truncate(message.indexOf('\0'));
+    QVERIFY2(message.startsWith("new: ID=" + id.toUtf8() + ' '), message.constData());
+    QVERIFY2(message.contains(" NAME=\"Zl Notify\"") && message.contains(" WMCLASS=ZlNotify"), message.constData());
+    // The X server's clock, not the wall clock: window managers compare it with input event times.
+    const xcb_timestamp_t after = serverTime(x, clock);
+    QVERIFY(before <= form.captured(1).toUInt() && form.captured(1).toUInt() <= after);
 }
 
 void TestLaunching::commandsRunWithTwoArgumentsAndLeaveNoZombie()

@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include "GioWorkspace.h"
+#include "StartupNotifyContext.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -118,7 +119,9 @@ bool GioWorkspace::launchDesktopEntry(const QString &desktopFile)
     if (!info)
         return false;
     GError *error = nullptr;
-    const bool launched = g_app_info_launch(G_APP_INFO(info), nullptr, nullptr, &error);
+    GAppLaunchContext *context = newStartupNotifyContext(++m_launches);
+    const bool launched = g_app_info_launch(G_APP_INFO(info), nullptr, context, &error);
+    g_object_unref(context);
     if (error)
         g_error_free(error);
     g_object_unref(info);

@@ -6,7 +6,7 @@ namespace zl {
 
 /**
  * Desktop entries through GIO's GDesktopAppInfo (Exec field codes, Terminal, TryExec, Hidden,
- * D-Bus activation), URLs through QDesktopServices. Main thread only.
+ * D-Bus activation, startup notification), URLs through QDesktopServices. Main thread only.
  */
 class GioWorkspace final : public Workspace
 {
@@ -21,6 +21,9 @@ public:
     bool launchDesktopEntry(const QString &desktopFile) override;
     bool fileExists(const QString &path) const override;
     bool isExecutableFile(const QString &path) const override;
+
+private:
+    quint64 m_launches = 0;
 };
 
 } // namespace zl
