@@ -151,11 +151,12 @@ void TestActions::dispatch()
 
 void TestActions::startFailureIsLoggedLiterally()
 {
-    m->processes.failure = QStringLiteral("/fake/bin/zsh: %s%n No such file or directory");
+    const QString error = QStringLiteral("/fake/bin/zsh: %s%n No such file or directory");
+    m->processes.failure = error;
     m->run(ActionType::RunCommand, QStringLiteral("true"));
     m->run(ActionType::LaunchApp, QStringLiteral("missing"));
     QCOMPARE(m->log.lines,
-             QStringList(2, QStringLiteral("Zephyrlatch: failed to run command: /fake/bin/zsh: %s%n No such file or directory")));
+             QStringList(2, QStringLiteral("Zephyrlatch: failed to run command: ") + error));
 }
 
 void TestActions::restoreOfEmptyClipboard_data()

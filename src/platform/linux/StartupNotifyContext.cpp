@@ -83,7 +83,8 @@ public:
             event.window = m_window;
             event.type = offset == 0 ? begin : more;
             std::memcpy(event.data.data8, bytes.constData() + offset, std::min<qsizetype>(20, bytes.size() - offset));
-            xcb_send_event(m_connection, 0, m_root, XCB_EVENT_MASK_PROPERTY_CHANGE, reinterpret_cast<const char *>(&event));
+            xcb_send_event(m_connection, 0, m_root, XCB_EVENT_MASK_PROPERTY_CHANGE,
+                           reinterpret_cast<const char *>(&event));
         }
         xcb_flush(m_connection);
     }
