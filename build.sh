@@ -31,10 +31,10 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-configure_and_build() { # dir, extra cmake args...
+configure_and_build() { # dir, extra cmake args...; BUILD_TARGETS narrows the build (default: everything)
     local dir=$1; shift
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j"$JOBS"
+    cmake --build "$dir" -j"$JOBS" ${BUILD_TARGETS:+--target $BUILD_TARGETS}
 }
 
 run_tests() { # dir
@@ -44,7 +44,8 @@ run_tests() { # dir
 case "${1:-}" in
 run)
     ensure_packages
-    configure_and_build build
+    # The program and what `cmake --install build` copies; the tests are built by ./build.sh test.
+    BUILD_TARGETS="zephyrlatch zl_icon_pngs" configure_and_build build
     shift
     exec ./build/src/zephyrlatch "$@"
     ;;

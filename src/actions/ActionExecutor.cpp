@@ -49,11 +49,29 @@ void ActionExecutor::run(const ShortcutItem &item)
     }
 }
 
-QString ActionExecutor::fallbackCommandLine(const QString &name)
+// Quoting is the reading shell's: fish also escapes \\ and \' inside single quotes, so the POSIX
+// form ('\'') would let a name such as  x\'; touch p; echo \'  run touch there.
+std::optional<QString> ActionExecutor::fallbackCommandLine(const QString &name, const QString &shell)
 {
+    static const QStringList posixShells{"sh",  "ash",  "dash",  "bash", "rbash", "zsh",   "rzsh",  "ksh", "ksh93",
+                                         "rksh", "mksh", "rmksh", "lksh", "rlksh", "pdksh", "oksh", "posh", "yash"};
+    const QString base = shell.mid(shell.lastIndexOf(u'/') + 1);
     QString quoted = name;
-    quoted.replace(u'\'', QLatin1StringView("'\\''"));
+    if (posixShells.contains(base)) {
+        quoted.replace(u'\'', QLatin1StringView("'\\''"));
+    } else if (base == QLatin1StringView("fish")) {
+        quoted.replace(u'\\', QLatin1StringView("\\\\"));
+        quoted.replace(u'\'', QLatin1StringView("\\'"));
+    } else {
+        return std::nullopt;
+    }
     return u'\'' + quoted + u'\'';
+}
+
+void ActionExecutor::start(const QString &program, const QStringList &arguments)
+{
+    if (const auto error = m_services.processes.startDetached(program, arguments))
+        m_services.log.log(QStringLiteral("Zephyrlatch: failed to run command: ") + *error);
 }
 
 // QString::trimmed strips exactly the whitespace-and-newline set: Zs, Zl, Zp, U+0009..U+000D, U+0085.
@@ -62,10 +80,23 @@ void ActionExecutor::runShell(const QString &command)
     const QString trimmed = command.trimmed();
     if (trimmed.isEmpty())
         return;
-    const auto error = m_services.processes.startDetached(m_services.processes.userShell(),
-                                                          {QStringLiteral("-lc"), trimmed});
-    if (error)
-        m_services.log.log(QStringLiteral("Zephyrlatch: failed to run command: ") + *error);
+    start(m_services.processes.userShell(), {QStringLiteral("-lc"), trimmed});
+}
+
+// A shell whose quoting is not known (csh, nushell, xonsh, ...) never reads the name: /bin/sh runs it
+// as an argument, on the PATH that login shell reports (its last output line), else on the inherited one.
+void ActionExecutor::runFallback(const QString &name)
+{
+    const QString shell = m_services.processes.userShell();
+    if (const auto line = fallbackCommandLine(name, shell)) {
+        start(shell, {QStringLiteral("-lc"), *line});
+        return;
+    }
+    static const QString script = QStringLiteral("p=$(\"$1\" -lc 'printenv PATH' </dev/null 2>/dev/null)\n"
+                                                 "p=${p##*'\n'}\n"
+                                                 "[ -n \"$p\" ] && PATH=$p && export PATH\n"
+                                                 "\"$2\"\n");
+    start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, QStringLiteral("zephyrlatch"), shell, name});
 }
 
 void ActionExecutor::launchApp(const QString &path)
@@ -78,7 +109,7 @@ void ActionExecutor::launchApp(const QString &path)
         if (m_services.workspace.fileExists(name))
             launchFile(name);
         else
-            runShell(fallbackCommandLine(name));
+            runFallback(name);
         return;
     }
     if (name.endsWith(kDesktopSuffix)) {
@@ -94,7 +125,7 @@ void ActionExecutor::launchApp(const QString &path)
     if (entry)
         m_services.workspace.launchDesktopEntry(*entry);
     else
-        runShell(fallbackCommandLine(name));
+        runFallback(name);
 }
 
 void ActionExecutor::launchFile(const QString &path)
@@ -112,11 +143,13 @@ void ActionExecutor::launchInApplicationFolders(const QString &fileName)
     for (const QString &folder : m_services.workspace.applicationFolders()) {
         const QString candidate = folder + u'/' + fileName;
         if (m_services.workspace.fileExists(candidate)) {
+            if (m_services.workspace.isHiddenEntry(candidate))
+                break;
             m_services.workspace.launchDesktopEntry(candidate);
             return;
         }
     }
-    runShell(fallbackCommandLine(fileName));
+    runFallback(fileName);
 }
 
 } // namespace zl

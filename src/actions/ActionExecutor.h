@@ -3,6 +3,9 @@
 #include "PasteSequence.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace zl {
 
@@ -37,11 +40,16 @@ public:
     /** Ignores isEnabled and the hotkey: callers decide whether a shortcut may run. */
     void run(const ShortcutItem &item);
 
-    /** The shell line that runs name as one word: name in single quotes, each ' written as '\''. */
-    static QString fallbackCommandLine(const QString &name);
+    /**
+     * The line that makes shell run name as one word: single quotes in the quoting of that shell
+     * (POSIX shells and fish). Nothing for a shell whose quoting is not known.
+     */
+    static std::optional<QString> fallbackCommandLine(const QString &name, const QString &shell);
 
 private:
     void runShell(const QString &command);
+    void runFallback(const QString &name);
+    void start(const QString &program, const QStringList &arguments);
     void launchApp(const QString &path);
     void launchFile(const QString &path);
     void launchInApplicationFolders(const QString &fileName);

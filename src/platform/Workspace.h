@@ -20,11 +20,17 @@ public:
     /** The XDG application folders in lookup order ($XDG_DATA_HOME first), each without a trailing slash. */
     virtual QStringList applicationFolders() const = 0;
 
-    /** The file of the installed, non-hidden desktop entry with this desktop-file ID ("org.x.App.desktop"), if any. */
+    /**
+     * The file of the installed desktop entry with this desktop-file ID ("org.x.App.desktop"), if any; none when
+     * the first folder that has the ID marks it Hidden=true.
+     */
     virtual std::optional<QString> findApplicationById(const QString &desktopId) = 0;
 
     /** The file of an installed desktop entry whose Name (plain or localized) equals name, if any. */
     virtual std::optional<QString> findApplicationByName(const QString &name) = 0;
+
+    /** True when the desktop entry in desktopFile says Hidden=true: it counts as deleted, and so does its ID. */
+    virtual bool isHiddenEntry(const QString &desktopFile) const = 0;
 
     /** Launches the desktop entry in file desktopFile without waiting; false when it could not be started. */
     virtual bool launchDesktopEntry(const QString &desktopFile) = 0;

@@ -9,8 +9,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <xcb/xcb.h>
 
 #include <unistd.h>
 
@@ -29,6 +32,9 @@ private Q_SLOTS:
     void init();
     void launch_data();
     void launch();
+    void fallbackRunsTheNameAsOneWord_data();
+    void fallbackRunsTheNameAsOneWord();
+    void launchCarriesStartupNotification();
     void commandsRunWithTwoArgumentsAndLeaveNoZombie();
     void shellStartFailureIsLogged();
     void urls();
@@ -94,17 +100,27 @@ void TestLaunching::initTestCase()
     qputenv("XDG_DATA_HOME", path(QStringLiteral("data-home")).toUtf8());
     qputenv("XDG_DATA_DIRS", (path(QStringLiteral("sys1")) + u':' + path(QStringLiteral("sys2"))).toUtf8());
     qputenv("PATH", path(QStringLiteral("bin")).toUtf8() + ":/usr/bin:/bin");
-    qputenv("SHELL", path(QStringLiteral("bin/recording-shell")).toUtf8());
+    qputenv("SHELL", path(QStringLiteral("recording/sh")).toUtf8());
+    // Hostile launch names touch "pwned" in the working folder.
+    QVERIFY(QDir::setCurrent(m_root.path()));
 
     const QByteArray marks = path(QStringLiteral("marks")).toUtf8();
     QVERIFY(QDir().mkpath(QString::fromUtf8(marks)));
-    write(QStringLiteral("bin/recording-shell"),
+    write(QStringLiteral("recording/sh"),
           "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > " + marks + "/shell.$$\nexec /bin/sh -c \"$2\"\n", true);
     write(QStringLiteral("bin/mark"), "#!/bin/sh\necho \"$@\" > " + marks + "/\"$1\"\n", true);
     write(QStringLiteral("bin/zl fallback 'tool'"), "#!/bin/sh\necho ran > " + marks + "/fallback\n", true);
     write(QStringLiteral("bin/xdg-open"), "#!/bin/sh\necho \"$1\" > " + marks + "/url.$$\n", true);
     write(QStringLiteral("execme"), "#!/bin/sh\necho ran > " + marks + "/exec\n", true);
     write(QStringLiteral("document.txt"), "text");
+    write(QStringLiteral("bin/startup-mark"),
+          "#!/bin/sh\nprintf '%s' \"$DESKTOP_STARTUP_ID\" > " + marks + "/startup\n", true);
+    // Login shells start from /etc/profile's PATH; a user's profile puts their own folders first.
+    write(QStringLiteral("home/.profile"), "PATH=" + path(QStringLiteral("bin")).toUtf8() + ":$PATH\n");
+    write(QStringLiteral("home/.config/fish/config.fish"),
+          "status is-login; and set -gx PATH " + path(QStringLiteral("login-bin")).toUtf8() + " $PATH\n");
+    QVERIFY(QDir().mkpath(path(QStringLiteral("other"))));
+    QVERIFY(QFile::link(QStringLiteral("/usr/bin/fish"), path(QStringLiteral("other/zl-unknown-shell"))));
 
     const auto entry = [this](const QString &file, const QByteArray &name, const QByteArray &mark,
                               const QByteArray &extra = {}) {
@@ -116,12 +132,19 @@ void TestLaunching::initTestCase()
     entry(QStringLiteral("sys2/applications/sub/named.desktop"), "Zl Named Viewer", "named");
     entry(QStringLiteral("sys2/applications/org.zl.Hidden.desktop"), "Zl Hidden", "hidden", "Hidden=true\n");
     entry(QStringLiteral("elsewhere/direct.desktop"), "Direct", "direct");
+    write(QStringLiteral("sys1/applications/org.zl.Notify.desktop"),
+          "[Desktop Entry]\nType=Application\nName=Zl Notify\nExec=" + path("bin/startup-mark").toUtf8() +
+              "\nStartupNotify=true\nStartupWMClass=ZlNotify\n");
+    // A user's override that only hides the entry: not a loadable application for GIO.
+    entry(QStringLiteral("sys1/applications/shadowed.desktop"), "Zl Shadowed", "shadowed");
+    write(QStringLiteral("data-home/applications/shadowed.desktop"), "[Desktop Entry]\nHidden=true\n");
 }
 
 void TestLaunching::init()
 {
     QDir(path(QStringLiteral("marks"))).removeRecursively();
     QVERIFY(QDir().mkpath(path(QStringLiteral("marks"))));
+    QFile::remove(path(QStringLiteral("pwned")));
     m_executor.reset();
     m_journal = std::make_unique<FakeJournal>(m_scheduler);
     m_pasteboard = std::make_unique<FakePasteboard>(*m_journal);
@@ -147,6 +170,49 @@ void TestLaunching::launch_data()
     QTest::newRow("shell fallback finds it on PATH") << "zl fallback 'tool'" << "fallback" << "ran\n";
     QTest::newRow("hidden entry falls back to the shell")
         << "org.zl.Hidden" << "shell.*" << "2\n-lc\n'org.zl.Hidden'\n";
+    QTest::newRow("ID hidden by the user's override") << "shadowed" << "shell.*" << "2\n-lc\n'shadowed'\n";
+    QTest::newRow("name.desktop hidden by the user's override")
+        << "shadowed.desktop" << "shell.*" << "2\n-lc\n'shadowed.desktop'\n";
+}
+
+void TestLaunching::fallbackRunsTheNameAsOneWord_data()
+{
+    QTest::addColumn<QString>("shell");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("folder");
+    const QStringList names{
+        QStringLiteral("x\\'; touch pwned; echo \\'"),
+        QStringLiteral("x'; touch pwned; echo '"),
+        QStringLiteral("$(touch pwned)(touch pwned)`touch pwned`${X:-y}"),
+        QStringLiteral("a\ntouch pwned"),
+        QStringLiteral("it's \\ \"q\" * ~ \u00dcbersicht end\\"),
+    };
+    // The unknown shell is fish under another name: it must never be handed the name to parse.
+    const QString unknown = path(QStringLiteral("other/zl-unknown-shell"));
+    for (const QString shell : {"/bin/sh", "/bin/dash", "/bin/bash", "/bin/zsh", "/bin/ksh", "/bin/mksh", "/bin/fish"})
+        for (qsizetype i = 0; i < names.size(); ++i)
+            QTest::addRow("%s, name %lld", qPrintable(shell), qlonglong(i)) << shell << names.at(i) << "bin";
+    for (qsizetype i = 0; i < names.size(); ++i)
+        QTest::addRow("unknown shell, name %lld", qlonglong(i)) << unknown << names.at(i) << "bin";
+    QTest::newRow("unknown shell, on its login PATH only") << unknown << "zl-login-only" << "login-bin";
+}
+
+// Each name is also a program's file name: that program runs only if the name reached exec as one word.
+void TestLaunching::fallbackRunsTheNameAsOneWord()
+{
+    QFETCH(QString, shell);
+    QFETCH(QString, name);
+    QFETCH(QString, folder);
+    const QString program = folder + u'/' + name;
+    write(program, "#!/bin/sh\necho ran > " + path(QStringLiteral("marks/literal")).toUtf8() + "\n", true);
+    const QByteArray saved = qgetenv("SHELL");
+    qputenv("SHELL", shell.toUtf8());
+    m_executor->run(item(ActionType::LaunchApp, name));
+    qputenv("SHELL", saved);
+    QTRY_COMPARE_WITH_TIMEOUT(read(QStringLiteral("marks/literal")), QStringLiteral("ran\n"), 10000);
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("pwned"))));
+    QVERIFY(QFile::remove(path(program)));
+    QVERIFY(m_log.lines.isEmpty());
 }
 
 void TestLaunching::launch()
@@ -163,6 +229,82 @@ void TestLaunching::launch()
     QTRY_COMPARE(read(QStringLiteral("marks/") + marks.entryList({mark}, QDir::Files).first()), content);
     QTRY_COMPARE(zombieChildren(), 0);
     QVERIFY(m_log.lines.isEmpty());
+}
+
+namespace {
+
+xcb_atom_t atom(xcb_connection_t *connection, const QByteArray &name)
+{
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, quint16(name.size()), name.constData()), nullptr);
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return result;
+}
+
+xcb_timestamp_t serverTime(xcb_connection_t *connection, xcb_window_t window)
+{
+    xcb_change_property(connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(connection);
+    while (xcb_generic_event_t *event = xcb_wait_for_event(connection)) {
+        const bool notify = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
+        const xcb_timestamp_t time = notify ? reinterpret_cast<xcb_property_notify_event_t *>(event)->time : 0;
+        free(event);
+        if (notify)
+            return time;
+    }
+    return 0;
+}
+
+} // namespace
+
+// An independent X client watches the root window for the startup messages a window manager reads.
+void TestLaunching::launchCarriesStartupNotification()
+{
+    int screenNumber = 0;
+    xcb_connection_t *x = xcb_connect(nullptr, &screenNumber);
+    QVERIFY(!xcb_connection_has_error(x));
+    const std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t *)> closer(x, xcb_disconnect);
+    auto roots = xcb_setup_roots_iterator(xcb_get_setup(x));
+    for (int i = 0; i < screenNumber; ++i)
+        xcb_screen_next(&roots);
+    const xcb_window_t root = roots.data->root;
+    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    const xcb_window_t clock = xcb_generate_id(x);
+    xcb_create_window(x, XCB_COPY_FROM_PARENT, clock, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    xcb_change_window_attributes(x, root, XCB_CW_EVENT_MASK, &events);
+    const xcb_atom_t begin = atom(x, "_NET_STARTUP_INFO_BEGIN");
+    const xcb_atom_t more = atom(x, "_NET_STARTUP_INFO");
+    const xcb_timestamp_t before = serverTime(x, clock);
+
+    m_executor->run(item(ActionType::LaunchApp, QStringLiteral("org.zl.Notify")));
+    QTRY_VERIFY(!read(QStringLiteral("marks/startup")).isEmpty());
+    const QString id = read(QStringLiteral("marks/startup"));
+    const QRegularExpressionMatch form =
+        QRegularExpression(QStringLiteral("^zephyrlatch-\\d+-.+-startup-mark-\\d+_TIME(\\d+)$")).match(id);
+    QVERIFY2(form.hasMatch(), qPrintable(id));
+
+    QByteArray message;
+    QTRY_VERIFY([&] {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(x)) {
+            const auto *client = reinterpret_cast<xcb_client_message_event_t *>(event);
+            const bool startup = client->type == begin || client->type == more;
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && startup) {
+                if (client->type == begin)
+                    message.clear();
+                message.append(reinterpret_cast<const char *>(client->data.data8), 20);
+            }
+            free(event);
+        }
+        return message.contains('\0');
+    }());
+    message.truncate(message.indexOf('\0'));
+    QVERIFY2(message.startsWith("new: ID=" + id.toUtf8() + ' '), message.constData());
+    QVERIFY2(message.contains(" NAME=\"Zl Notify\"") && message.contains(" WMCLASS=ZlNotify"), message.constData());
+    // The X server's clock, not the wall clock: window managers compare it with input event times.
+    const xcb_timestamp_t after = serverTime(x, clock);
+    QVERIFY(before <= form.captured(1).toUInt() && form.captured(1).toUInt() <= after);
 }
 
 void TestLaunching::commandsRunWithTwoArgumentsAndLeaveNoZombie()

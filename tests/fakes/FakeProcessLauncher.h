@@ -11,7 +11,7 @@ class FakeProcessLauncher final : public ProcessLauncher
 public:
     explicit FakeProcessLauncher(FakeJournal &journal) : m_journal(journal) {}
 
-    QString userShell() const override { return QStringLiteral("/bin/fakesh"); }
+    QString userShell() const override { return shell; }
     std::optional<QString> startDetached(const QString &program, const QStringList &arguments) override
     {
         QString line = QStringLiteral("start ") + program;
@@ -22,6 +22,7 @@ public:
         return failure;
     }
 
+    QString shell = QStringLiteral("/fake/bin/zsh");
     std::optional<QString> failure;
     QList<QStringList> starts;
 

@@ -30,6 +30,7 @@ public:
         m_journal.add(QStringLiteral("name? ") + name);
         return lookup(byName, name);
     }
+    bool isHiddenEntry(const QString &desktopFile) const override { return hidden.contains(desktopFile); }
     bool launchDesktopEntry(const QString &desktopFile) override
     {
         m_journal.add(QStringLiteral("launch ") + desktopFile);
@@ -47,6 +48,7 @@ public:
     QHash<QString, QString> byName;
     QSet<QString> files;
     QSet<QString> executables;
+    QSet<QString> hidden;
 
 private:
     static std::optional<QString> lookup(const QHash<QString, QString> &table, const QString &key)

@@ -2,6 +2,7 @@
 #include "KeyCodes.h"
 #include "Translations.h"
 #include "X11KeyboardLayout.h"
+#include "X11SyntheticKeys.h"
 
 #include <QGuiApplication>
 #include <QProcess>
@@ -159,6 +160,28 @@ private slots:
             QCOMPARE(KeyCodes::x11KeyCode(KeyCodes::virtualKeyCode(quint8(x11Code))), std::optional(quint8(x11Code)));
         for (const quint32 unknown : {0x34u, 0x3Fu, 0xFFFFu, 0x10003u, 0x10100u})
             QVERIFY(!KeyCodes::x11KeyCode(unknown));
+    }
+
+    // WM_CLASS as these programs set it (instance, class): a terminal missed gets Control+V, a literal-next.
+    void terminalWindowClasses_data()
+    {
+        QTest::addColumn<QString>("wmClass");
+        QTest::addColumn<bool>("terminal");
+        QTest::newRow("ghostty") << "ghostty\ncom.mitchellh.ghostty" << true;
+        QTest::newRow("urxvt") << "urxvt\nURxvt" << true;
+        QTest::newRow("st") << "st-256color\nSt" << true;
+        QTest::newRow("alacritty") << "Alacritty\nAlacritty" << true;
+        QTest::newRow("terminator") << "terminator\nTerminator" << true;
+        QTest::newRow("elementary terminal") << "io.elementary.terminal\nIo.elementary.terminal" << true;
+        QTest::newRow("konsole") << "konsole\nkonsole" << true;
+        QTest::newRow("firefox") << "Navigator\nfirefox" << false;
+        QTest::newRow("kate") << "kate\nkate" << false;
+    }
+    void terminalWindowClasses()
+    {
+        QFETCH(QString, wmClass);
+        QFETCH(bool, terminal);
+        QCOMPARE(X11SyntheticKeys::isTerminal(wmClass), terminal);
     }
 };
 

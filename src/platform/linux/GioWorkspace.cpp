@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include "GioWorkspace.h"
+#include "StartupNotifyContext.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -24,6 +25,23 @@ std::optional<QString> fileOf(GDesktopAppInfo *info)
     return result;
 }
 
+// The file that holds desktopId below folder: "a-b.desktop" is a-b.desktop or a/b.desktop.
+QString entryFileBelow(const QString &folder, const QString &desktopId)
+{
+    const QString direct = folder + u'/' + desktopId;
+    if (QFileInfo(direct).isFile())
+        return direct;
+    for (qsizetype dash = desktopId.indexOf(u'-'); dash > 0; dash = desktopId.indexOf(u'-', dash + 1)) {
+        const QString subfolder = folder + u'/' + desktopId.left(dash);
+        if (!QFileInfo(subfolder).isDir())
+            continue;
+        const QString file = entryFileBelow(subfolder, desktopId.mid(dash + 1));
+        if (!file.isEmpty())
+            return file;
+    }
+    return {};
+}
+
 } // namespace
 
 bool GioWorkspace::openUrl(const QUrl &url)
@@ -40,8 +58,18 @@ QStringList GioWorkspace::applicationFolders() const
     return folders;
 }
 
+// GIO skips an entry it cannot load, so a bare "[Desktop Entry] Hidden=true" override in the user's
+// folder would let it launch the same ID from a system folder: the first file with the ID decides.
 std::optional<QString> GioWorkspace::findApplicationById(const QString &desktopId)
 {
+    for (const QString &folder : applicationFolders()) {
+        const QString file = entryFileBelow(folder, desktopId);
+        if (file.isEmpty())
+            continue;
+        if (isHiddenEntry(file))
+            return std::nullopt;
+        break;
+    }
     GDesktopAppInfo *info = g_desktop_app_info_new(desktopId.toUtf8().constData());
     if (!info)
         return std::nullopt;
@@ -75,13 +103,25 @@ std::optional<QString> GioWorkspace::findApplicationByName(const QString &name)
     return exact ? exact : folded;
 }
 
+bool GioWorkspace::isHiddenEntry(const QString &desktopFile) const
+{
+    GKeyFile *keys = g_key_file_new();
+    const bool hidden =
+        g_key_file_load_from_file(keys, desktopFile.toLocal8Bit().constData(), G_KEY_FILE_NONE, nullptr) &&
+        g_key_file_get_boolean(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_HIDDEN, nullptr);
+    g_key_file_free(keys);
+    return hidden;
+}
+
 bool GioWorkspace::launchDesktopEntry(const QString &desktopFile)
 {
     GDesktopAppInfo *info = g_desktop_app_info_new_from_filename(desktopFile.toLocal8Bit().constData());
     if (!info)
         return false;
     GError *error = nullptr;
-    const bool launched = g_app_info_launch(G_APP_INFO(info), nullptr, nullptr, &error);
+    GAppLaunchContext *context = newStartupNotifyContext(++m_launches);
+    const bool launched = g_app_info_launch(G_APP_INFO(info), nullptr, context, &error);
+    g_object_unref(context);
     if (error)
         g_error_free(error);
     g_object_unref(info);

@@ -251,7 +251,9 @@ QString X11SyntheticKeys::focusedWindowClass() const
 bool X11SyntheticKeys::isTerminal(const QString &wmClass)
 {
     static const QSet<QString> terminals{
-        QStringLiteral("alacritty"),     QStringLiteral("blackbox"),      QStringLiteral("cool-retro-term"),
+        QStringLiteral("alacritty"),     QStringLiteral("blackbox"),      QStringLiteral("com.mitchellh.ghostty"),
+        QStringLiteral("cool-retro-term"), QStringLiteral("ghostty"),     QStringLiteral("io.elementary.terminal"),
+        QStringLiteral("rxvt"),          QStringLiteral("urxvt"),
         QStringLiteral("deepin-terminal"), QStringLiteral("foot"),        QStringLiteral("gnome-terminal"),
         QStringLiteral("gnome-terminal-server"), QStringLiteral("guake"), QStringLiteral("kgx"),
         QStringLiteral("kitty"),         QStringLiteral("konsole"),       QStringLiteral("lxterminal"),
