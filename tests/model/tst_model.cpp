@@ -1,4 +1,5 @@
 #include "ActionType.h"
+#include "LogText.h"
 #include "ShortcutItem.h"
 #include "Strings.h"
 #include "Translations.h"
@@ -40,6 +41,8 @@ private slots:
     void oneBadElementRejectsTheWholeList();
     void urls_data();
     void urls();
+    void logSafe_data();
+    void logSafe();
     void actionTypeRawValues();
     void languageSwitchChangesNextText();
 };
@@ -154,6 +157,26 @@ void TestModel::urls()
     for (const QUrl &url : item.urls())
         actual << url.toString();
     QCOMPARE(actual, expected);
+}
+
+void TestModel::logSafe_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("backslash and non-ASCII kept") << QStringLiteral("Grüße \\n 😀")
+                                                  << QStringLiteral("Grüße \\n 😀");
+    QTest::newRow("line breaks") << QStringLiteral("a\nb\r\nc\u2028d\u2029e")
+                                 << QStringLiteral("a\\nb\\r\\nc\\u2028d\\u2029e");
+    QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << QStringLiteral("a\\x00b");
+    QTest::newRow("tab, escape, DEL, C1") << QStringLiteral("\t\x1b[31m\x7f\u0085\u009b")
+                                          << QStringLiteral("\\t\\x1b[31m\\x7f\\x85\\x9b");
+}
+
+void TestModel::logSafe()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, logged);
+    QCOMPARE(zl::logSafe(text), logged);
 }
 
 void TestModel::actionTypeRawValues()
