@@ -98,8 +98,8 @@ public:
 class NoLoginItem final : public LoginItemService
 {
 public:
-    bool registerApp() override { return true; }
-    bool unregisterApp() override { return true; }
+    std::optional<QString> registerApp() override { return std::nullopt; }
+    std::optional<QString> unregisterApp() override { return std::nullopt; }
 };
 
 // Distinct combinations as long as the keyboard has them: X11 has 248 keycodes and 16 modifier

@@ -295,6 +295,14 @@
         <source>Start Zephyrlatch when I log in</source>
         <translation>Zephyrlatch bei der Anmeldung starten</translation>
     </message>
+    <message id="ui.launchAtLoginFailed">
+        <source>Starting at login could not be set up: the autostart entry could not be written. The setting is kept; the log says why.</source>
+        <translation>Der Start bei der Anmeldung konnte nicht eingerichtet werden: Der Autostart-Eintrag ließ sich nicht schreiben. Die Einstellung bleibt erhalten; das Protokoll nennt den Grund.</translation>
+    </message>
+    <message id="ui.launchAtLoginNotRemoved">
+        <source>Starting at login could not be turned off: the autostart entry could not be removed. The setting is kept; the log says why.</source>
+        <translation>Der Start bei der Anmeldung konnte nicht abgeschaltet werden: Der Autostart-Eintrag ließ sich nicht entfernen. Die Einstellung bleibt erhalten; das Protokoll nennt den Grund.</translation>
+    </message>
     <message id="ui.accessibility">
         <source>Synthetic input</source>
         <translation>Synthetische Eingabe</translation>

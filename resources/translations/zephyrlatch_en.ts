@@ -295,6 +295,14 @@
         <source>Start Zephyrlatch when I log in</source>
         <translation>Start Zephyrlatch when I log in</translation>
     </message>
+    <message id="ui.launchAtLoginFailed">
+        <source>Starting at login could not be set up: the autostart entry could not be written. The setting is kept; the log says why.</source>
+        <translation>Starting at login could not be set up: the autostart entry could not be written. The setting is kept; the log says why.</translation>
+    </message>
+    <message id="ui.launchAtLoginNotRemoved">
+        <source>Starting at login could not be turned off: the autostart entry could not be removed. The setting is kept; the log says why.</source>
+        <translation>Starting at login could not be turned off: the autostart entry could not be removed. The setting is kept; the log says why.</translation>
+    </message>
     <message id="ui.accessibility">
         <source>Synthetic input</source>
         <translation>Synthetic input</translation>

@@ -1,6 +1,7 @@
 #include "HotkeyManager.h"
 
 #include "LogSink.h"
+#include "LogText.h"
 
 #include <QMetaObject>
 
@@ -147,7 +148,7 @@ void HotkeyManager::log(const QString &line)
         return;
     }
     // Not configured yet: the line still reaches standard error, as data.
-    const QByteArray bytes = line.toUtf8() + '\n';
+    const QByteArray bytes = logSafe(line).toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
 }
 

@@ -37,11 +37,11 @@ bool isLineBreak(QChar c)
     }
 }
 
-// A host with a port ("example.com:8443", "localhost:8080/x") also reads as scheme + path;
-// a real scheme never contains a full stop and is never "localhost".
+// A host with a port ("example.com:8443", "localhost:8080/x", "a.org:80?q") also reads as scheme +
+// path; a real scheme never contains a full stop and is never "localhost".
 bool looksLikeHostWithPort(const QString &piece)
 {
-    static const QRegularExpression re(QStringLiteral("^([A-Za-z][A-Za-z0-9+.\\-]*):[0-9]+(/|$)"));
+    static const QRegularExpression re(QStringLiteral("^([A-Za-z][A-Za-z0-9+.\\-]*):[0-9]+([/?#]|$)"));
     const QRegularExpressionMatch match = re.match(piece);
     if (!match.hasMatch())
         return false;
@@ -68,10 +68,11 @@ std::optional<QUrl> parseUrl(const QString &piece)
     return std::nullopt;
 }
 
+// Anchored on both ends: a plain "$" would also accept a line feed after the 36 characters.
 bool isCanonicalUuid(const QString &text)
 {
-    static const QRegularExpression re(
-        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
+    static const QRegularExpression re(QRegularExpression::anchoredPattern(
+        QStringLiteral("[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}")));
     return re.match(text).hasMatch();
 }
 
@@ -204,8 +205,9 @@ std::optional<ShortcutItem> ShortcutItem::fromJson(const QJsonValue &value, QStr
 }
 
 // Every edit writes the whole list, and QJsonDocument spends most of an edit with a thousand
-// shortcuts building a tree per record. This writes the same bytes directly: compact, keys in
-// QJsonObject's sorted order, texts as UTF-8 with Qt's escapes (a lone surrogate escaped as well).
+// shortcuts building a tree per record (and would sort the keys). This writes compact JSON
+// directly, keys in the record's declaration order, texts as UTF-8 with Qt's escapes (a lone
+// surrogate escaped as well).
 QByteArray ShortcutItem::encodeList(const QList<ShortcutItem> &items)
 {
     QByteArray out;
@@ -257,18 +259,18 @@ QByteArray ShortcutItem::encodeList(const QList<ShortcutItem> &items)
     out += '[';
     for (qsizetype i = 0; i < items.size(); ++i) {
         const ShortcutItem &item = items[i];
-        out += i == 0 ? "{\"actionType\":" : ",{\"actionType\":";
-        text(item.actionType.rawValue());
-        out += ",\"id\":";
+        out += i == 0 ? "{\"id\":" : ",{\"id\":";
         text(item.id.toString(QUuid::WithoutBraces).toUpper());
-        out += item.isEnabled ? ",\"isEnabled\":true,\"keyCode\":" : ",\"isEnabled\":false,\"keyCode\":";
+        out += ",\"name\":";
+        text(item.name);
+        out += item.isEnabled ? ",\"isEnabled\":true,\"actionType\":" : ",\"isEnabled\":false,\"actionType\":";
+        text(item.actionType.rawValue());
+        out += ",\"payload\":";
+        text(item.payload);
+        out += ",\"keyCode\":";
         out += QByteArray::number(item.keyCode);
         out += ",\"modifiers\":";
         out += QByteArray::number(item.modifiers);
-        out += ",\"name\":";
-        text(item.name);
-        out += ",\"payload\":";
-        text(item.payload);
         out += '}';
     }
     out += ']';

@@ -10,7 +10,10 @@ class LogSink
 public:
     virtual ~LogSink() = default;
 
-    /** Writes line as literal data (never as a format) to standard error and the system log. */
+    /**
+     * Writes line as literal data (never as a format) to standard error and the system log, as one
+     * line: control characters in it, as a name may hold them, are written as escapes.
+     */
     virtual void log(const QString &line) = 0;
 };
 

@@ -1,12 +1,12 @@
 #include "SettingsStore.h"
 
+#include "LogText.h"
 #include "LoginItemService.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
@@ -27,10 +27,10 @@ const QString kShortcutsKey = QStringLiteral("shortcuts.v1");
 const QString kLaunchAtLoginKey = QStringLiteral("launchAtLogin");
 constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
 
-// Store messages go to standard output, as data.
+// Store messages go to standard output, as data, one line each.
 void printLine(const QString &line)
 {
-    const QByteArray bytes = line.toUtf8();
+    const QByteArray bytes = logSafe(line).toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
@@ -77,7 +77,10 @@ void prepareLocation(const QString &path)
 
 // A process killed while taking QSettings' lock (or the helper lock Qt takes to clear a stale one)
 // leaves that file empty, and QSettings then waits 30 s for it to go stale. A live holder keeps a
-// flock on it from the moment it exists.
+// flock on it from the moment it exists. Only these exact names, which Qt's lock protocol owns and
+// clears itself, and only when empty: nothing is lost. The copy that a write killed between Qt's
+// link of its temporary file and the rename leaves (zephyrlatch.conf.XXXXXX, six letters) is never
+// deleted: a name of that shape can be the user's own ("zephyrlatch.conf.backup").
 void removeAbandonedLocks(const QString &path)
 {
     QByteArray lockPath = QFile::encodeName(path + QStringLiteral(".lock"));
@@ -93,20 +96,12 @@ void removeAbandonedLocks(const QString &path)
     }
 }
 
-// A write killed before its rename leaves the temporary copy (same secrets) beside the file. A
-// minute is far longer than any live write takes.
-void removeLeftoverCopies(const QString &path)
+// QSettings reads a list where an INI line has unquoted commas.
+QByteArray storedAsText(const QVariant &value)
 {
-    const QFileInfo file(path);
-    const QRegularExpression name(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(file.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
-    const QDateTime cutoff = QDateTime::currentDateTime().addSecs(-60);
-    const QFileInfoList copies =
-        file.dir().entryInfoList({file.fileName() + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden);
-    for (const QFileInfo &copy : copies) {
-        if (name.match(copy.fileName()).hasMatch() && copy.lastModified() < cutoff && copy.ownerId() == ::geteuid())
-            QFile::remove(copy.filePath());
-    }
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QStringLiteral(", ")).toUtf8();
+    return value.toString().toUtf8();
 }
 
 } // namespace
@@ -150,7 +145,6 @@ SettingsStore::SettingsStore(LoginItemService &loginItem, const QString &filePat
     : QObject(parent), m_loginItem(loginItem)
 {
     const QString path = filePath.isEmpty() ? defaultPath() : filePath;
-    removeLeftoverCopies(path);
     m_settings = std::make_unique<QSettings>(path, QSettings::NativeFormat);
     m_settings->setFallbacksEnabled(false);
     m_fileNeedsRescue = m_settings->status() == QSettings::FormatError;
@@ -192,9 +186,16 @@ void SettingsStore::setLaunchAtLogin(bool enabled)
     emit launchAtLoginChanged(enabled);
     m_settings->setValue(kLaunchAtLoginKey, enabled);
     writeSettings("launch-at-login preference");
-    m_loginItem.unregisterApp();
-    if (enabled)
-        m_loginItem.registerApp();
+    const auto unregistered = m_loginItem.unregisterApp();
+    // Turning on rewrites the entry, so only the registration counts; turning off needs the removal.
+    const auto failure = enabled ? m_loginItem.registerApp() : unregistered;
+    if (failure)
+        printLine(QStringLiteral("Launch at login could not be turned %1: %2 (the stored preference stays %1)")
+                      .arg(enabled ? QStringLiteral("on") : QStringLiteral("off"), *failure));
+    if (failure.has_value() != m_loginItemFailed) {
+        m_loginItemFailed = failure.has_value();
+        emit loginItemFailedChanged(m_loginItemFailed);
+    }
 }
 
 void SettingsStore::addShortcut(const ShortcutItem &item)
@@ -281,6 +282,10 @@ void SettingsStore::load()
             setShortcuts(*decoded);
         else
             preserveUndecodableList(bytes, error);
+    } else if (stored.isValid()) {
+        // Not bytes (a line edited by hand reads as text): still the user's list, kept like bytes.
+        const QString type = QString::fromLatin1(stored.typeName());
+        preserveUndecodableList(storedAsText(stored), QStringLiteral("the stored value is %1, not bytes").arg(type));
     }
     m_isLoading = false;
 }

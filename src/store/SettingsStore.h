@@ -58,7 +58,10 @@ public:
     void setShortcuts(const QList<ShortcutItem> &shortcuts);
 
     bool launchAtLogin() const { return m_launchAtLogin; }
+    /** Stores the preference, then applies it to the login item; a failure is logged, the preference kept. */
     void setLaunchAtLogin(bool enabled);
+    /** Whether the last assignment of launchAtLogin in this run could not be put into effect. */
+    bool loginItemFailed() const { return m_loginItemFailed; }
 
     void addShortcut(const ShortcutItem &item);
     /** Replaces the first record with item.id in place; an unknown id changes and writes nothing. */
@@ -80,6 +83,7 @@ signals:
     void shortcutsWillChange();
     void shortcutsChanged(const QList<zl::ShortcutItem> &shortcuts);
     void launchAtLoginChanged(bool enabled);
+    void loginItemFailedChanged(bool failed);
 
 private:
     void load();
@@ -93,6 +97,7 @@ private:
     std::unique_ptr<QSettings> m_settings;
     QList<ShortcutItem> m_shortcuts;
     bool m_launchAtLogin = false;
+    bool m_loginItemFailed = false;
     bool m_isLoading = false;
     bool m_fileNeedsRescue = false;
     bool m_keepUndecodableUntilChange = false;

@@ -25,10 +25,12 @@ const QColor kOrange(0xF5, 0x7C, 0x00);
 
 SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window), m_context(context), m_launchAtLogin(new QCheckBox),
-      m_accessibilityLabel(new QLabel), m_accessibilityStatus(new QLabel), m_openPrivacySettings(new QPushButton)
+      m_launchAtLoginProblem(new QLabel), m_accessibilityLabel(new QLabel), m_accessibilityStatus(new QLabel),
+      m_openPrivacySettings(new QPushButton)
 {
     setObjectName(QStringLiteral("settings"));
     m_launchAtLogin->setObjectName(QStringLiteral("launchAtLoginToggle"));
+    m_launchAtLoginProblem->setObjectName(QStringLiteral("launchAtLoginProblem"));
     m_accessibilityStatus->setObjectName(QStringLiteral("accessibilityStatus"));
     m_openPrivacySettings->setObjectName(QStringLiteral("openPrivacySettingsButton"));
 
@@ -36,9 +38,11 @@ SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
     content->setObjectName(QStringLiteral("settingsContent"));
     content->setFixedSize(420, 180);
     auto *form = new QFormLayout(content);
+    m_launchAtLoginProblem->setWordWrap(true);
     m_accessibilityLabel->setWordWrap(true);
     m_accessibilityStatus->setWordWrap(true);
     form->addRow(m_launchAtLogin);
+    form->addRow(m_launchAtLoginProblem);
     form->addRow(m_accessibilityLabel, m_accessibilityStatus);
     auto *buttonRow = new QHBoxLayout;
     buttonRow->addWidget(m_openPrivacySettings);
@@ -55,6 +59,7 @@ SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
     connect(m_openPrivacySettings, &QPushButton::clicked, this,
             [this] { m_context.permissions.openAccessibilitySettings(); });
     connect(&context.store, &SettingsStore::launchAtLoginChanged, this, &SettingsWindow::refresh);
+    connect(&context.store, &SettingsStore::loginItemFailedChanged, this, &SettingsWindow::refresh);
     connect(&context.store, &SettingsStore::shortcutsChanged, this, &SettingsWindow::refresh);
     refresh();
 }
@@ -64,6 +69,12 @@ void SettingsWindow::refresh()
     setWindowTitle(text("Zephyrlatch"));
     m_launchAtLogin->setText(text("ui.launchAtLoginToggle"));
     m_launchAtLogin->setChecked(m_context.store.launchAtLogin());
+    m_launchAtLoginProblem->setVisible(m_context.store.loginItemFailed());
+    m_launchAtLoginProblem->setText(
+        text(m_context.store.launchAtLogin() ? "ui.launchAtLoginFailed" : "ui.launchAtLoginNotRemoved"));
+    QPalette problemPalette = m_launchAtLoginProblem->palette();
+    problemPalette.setColor(QPalette::WindowText, kOrange);
+    m_launchAtLoginProblem->setPalette(problemPalette);
     m_accessibilityLabel->setText(text("ui.accessibility"));
     // Text and colour come from one answer, so they never disagree.
     const bool trusted = m_context.permissions.isTrusted();

@@ -11,8 +11,9 @@ namespace zl {
 struct UiContext;
 
 /**
- * The launch-at-login switch and whether pasting can work. The permission is read whenever
- * the window is shown or the store changes, never polled.
+ * The launch-at-login switch (with a line when it could not be put into effect) and whether
+ * pasting can work. The permission is read whenever the window is shown or the store changes,
+ * never polled.
  */
 class SettingsWindow final : public QWidget
 {
@@ -31,6 +32,7 @@ protected:
 private:
     UiContext &m_context;
     QCheckBox *m_launchAtLogin;
+    QLabel *m_launchAtLoginProblem;
     QLabel *m_accessibilityLabel;
     QLabel *m_accessibilityStatus;
     QPushButton *m_openPrivacySettings;

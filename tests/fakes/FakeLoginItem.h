@@ -10,15 +10,15 @@ namespace zl {
 class FakeLoginItem final : public LoginItemService
 {
 public:
-    bool registerApp() override
+    std::optional<QString> registerApp() override
     {
         calls << QStringLiteral("register");
-        return !failRegister;
+        return failRegister ? std::optional(QStringLiteral("register refused")) : std::nullopt;
     }
-    bool unregisterApp() override
+    std::optional<QString> unregisterApp() override
     {
         calls << QStringLiteral("unregister");
-        return !failUnregister;
+        return failUnregister ? std::optional(QStringLiteral("unregister refused")) : std::nullopt;
     }
 
     QStringList calls;

@@ -1,10 +1,16 @@
 #include <gio/gdesktopappinfo.h>
 
+#include "SystemLog.h"
 #include "XdgAutostart.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
+
+#include <cstdio>
+
+#include <unistd.h>
 
 using namespace zl;
 
@@ -16,6 +22,8 @@ private Q_SLOTS:
     void registerWritesAnEntryThatLaunchesThisExactPath_data();
     void registerWritesAnEntryThatLaunchesThisExactPath();
     void unregisterRemovesTheEntry();
+    void blockedFolderIsReportedWithItsPath();
+    void systemLogKeepsEachEventOnOneLine();
 };
 
 void TestAutostart::registerWritesAnEntryThatLaunchesThisExactPath_data()
@@ -36,7 +44,7 @@ void TestAutostart::registerWritesAnEntryThatLaunchesThisExactPath()
     QVERIFY(program.open(QIODevice::WriteOnly));
     program.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     XdgAutostart autostart(QStringLiteral("io.example.Test"), executable, home.path());
-    QVERIFY(autostart.registerApp());
+    QCOMPARE(autostart.registerApp().value_or(QString()), QString());
     QCOMPARE(autostart.entryPath(), home.filePath(QStringLiteral("autostart/io.example.Test.desktop")));
 
     // GIO, the reference reader of desktop entries, must see the path as one unchanged word.
@@ -56,11 +64,39 @@ void TestAutostart::unregisterRemovesTheEntry()
 {
     QTemporaryDir home;
     XdgAutostart autostart(QStringLiteral("io.example.Test"), QStringLiteral("/bin/zl"), home.path());
-    QVERIFY(autostart.unregisterApp());
-    QVERIFY(autostart.registerApp());
+    QCOMPARE(autostart.unregisterApp().value_or(QString()), QString());
+    QCOMPARE(autostart.registerApp().value_or(QString()), QString());
     QVERIFY(QFile::exists(autostart.entryPath()));
-    QVERIFY(autostart.unregisterApp());
+    QCOMPARE(autostart.unregisterApp().value_or(QString()), QString());
     QVERIFY(!QFile::exists(autostart.entryPath()));
+}
+
+void TestAutostart::blockedFolderIsReportedWithItsPath()
+{
+    QTemporaryDir home;
+    // A file where the folder should be defeats every user, root included.
+    QFile blocker(home.filePath(QStringLiteral("autostart")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    XdgAutostart autostart(QStringLiteral("io.example.Test"), QStringLiteral("/bin/zl"), home.path());
+    const auto reason = autostart.registerApp();
+    QVERIFY(reason);
+    QVERIFY2(reason->contains(blocker.fileName()), qPrintable(*reason));
+}
+
+void TestAutostart::systemLogKeepsEachEventOnOneLine()
+{
+    QTemporaryFile captured;
+    QVERIFY(captured.open());
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(captured.handle(), STDERR_FILENO);
+    SystemLog().log(QStringLiteral("Zephyrlatch: RegisterEventHotKey failed for a\nb\r") + QChar(0) +
+                    QStringLiteral("c\u2028d: -1"));
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    QVERIFY(captured.seek(0));
+    QCOMPARE(captured.readAll(),
+             QByteArray("Zephyrlatch: RegisterEventHotKey failed for a\\nb\\r\\x00c\\u2028d: -1\n"));
 }
 
 QTEST_GUILESS_MAIN(TestAutostart)

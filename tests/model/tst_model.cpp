@@ -1,4 +1,5 @@
 #include "ActionType.h"
+#include "LogText.h"
 #include "ShortcutItem.h"
 #include "Strings.h"
 #include "Translations.h"
@@ -40,6 +41,8 @@ private slots:
     void oneBadElementRejectsTheWholeList();
     void urls_data();
     void urls();
+    void logSafe_data();
+    void logSafe();
     void actionTypeRawValues();
     void languageSwitchChangesNextText();
 };
@@ -56,6 +59,7 @@ void TestModel::decodeObject_data()
     QTest::newRow("whole number written as float") << withKey("modifiers", "256.0") << true;
     QTest::newRow("id with braces") << withKey("id", R"("{6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C}")") << false;
     QTest::newRow("id without hyphens") << withKey("id", R"("6F1C2B3A1D2E4F5A8B9C0D1E2F3A4B5C")") << false;
+    QTest::newRow("id followed by a line feed") << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C\n")") << false;
     QTest::newRow("id not hex") << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5G")") << false;
     QTest::newRow("id is a number") << withKey("id", "12") << false;
     QTest::newRow("missing modifiers") << withKey("modifiers", "") << false;
@@ -95,6 +99,10 @@ void TestModel::roundTripKeepsEveryFieldAndWritesUpperCaseId()
     QCOMPARE(read.value(QLatin1StringView("payload")).toString(), payload);
     QCOMPARE(read.value(QLatin1StringView("name")).toString(), item.name);
     QVERIFY(bytes.contains(item.id.toString(QUuid::WithoutBraces).toUpper().toLatin1()));
+    // Keys in declaration order, unsorted, so the stored bytes compare with other writers of this form.
+    const ShortcutItem plain{QUuid(QStringLiteral("6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c")), QStringLiteral("Email"),
+                             true, ActionType::PasteText, QStringLiteral("hi"), 14, 2816};
+    QCOMPARE(ShortcutItem::encodeList({plain}), "[" + QByteArray(kValid) + "]");
     const auto decoded = ShortcutItem::decodeList(bytes, nullptr);
     QVERIFY(decoded);
     QCOMPARE(decoded->size(), 1);
@@ -130,6 +138,10 @@ void TestModel::urls_data()
     QTest::newRow("custom scheme untouched") << QStringLiteral("x-foo:bar") << QStringList{"x-foo:bar"};
     QTest::newRow("host with port") << QStringLiteral("example.com:8443")
                                     << QStringList{"https://example.com:8443"};
+    QTest::newRow("host with port and query") << QStringLiteral("example.com:8080?q=1")
+                                              << QStringList{"https://example.com:8080?q=1"};
+    QTest::newRow("host with port and fragment") << QStringLiteral("example.com:8080#top")
+                                                 << QStringList{"https://example.com:8080#top"};
     QTest::newRow("localhost with port and path") << QStringLiteral("localhost:8080/x")
                                                   << QStringList{"https://localhost:8080/x"};
     QTest::newRow("space inside is no url") << QStringLiteral("not a url\nb.org") << QStringList{"https://b.org"};
@@ -145,6 +157,26 @@ void TestModel::urls()
     for (const QUrl &url : item.urls())
         actual << url.toString();
     QCOMPARE(actual, expected);
+}
+
+void TestModel::logSafe_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("backslash and non-ASCII kept") << QStringLiteral("Grüße \\n 😀")
+                                                  << QStringLiteral("Grüße \\n 😀");
+    QTest::newRow("line breaks") << QStringLiteral("a\nb\r\nc\u2028d\u2029e")
+                                 << QStringLiteral("a\\nb\\r\\nc\\u2028d\\u2029e");
+    QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << QStringLiteral("a\\x00b");
+    QTest::newRow("tab, escape, DEL, C1") << QStringLiteral("\t\x1b[31m\x7f\u0085\u009b")
+                                          << QStringLiteral("\\t\\x1b[31m\\x7f\\x85\\x9b");
+}
+
+void TestModel::logSafe()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, logged);
+    QCOMPARE(zl::logSafe(text), logged);
 }
 
 void TestModel::actionTypeRawValues()

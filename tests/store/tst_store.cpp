@@ -27,13 +27,13 @@ QString names(const QList<ShortcutItem> &items)
     return result.join(u',');
 }
 
-// Loads the store in another process (tests/hardening/store_driver.cpp) and returns its standard output.
-QString probe(const QString &file)
+// Runs the store in another process (tests/hardening/store_driver.cpp) and returns its output lines.
+QStringList probe(const QString &file, const QString &mode = QStringLiteral("load"))
 {
     QProcess process;
-    process.start(QStringLiteral(ZL_STORE_DRIVER), {QStringLiteral("load"), file});
+    process.start(QStringLiteral(ZL_STORE_DRIVER), {mode, file});
     process.waitForFinished(10000);
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -52,7 +52,9 @@ private slots:
     void firstStartWritesTheSampleAtOnce();
     void unusableStoredListsStartWithTheSample_data();
     void unusableStoredListsStartWithTheSample();
+    void undecodableListIsSetAsideAndReported_data();
     void undecodableListIsSetAsideAndReported();
+    void filesBesideTheSettingsSurviveStart();
     void unparseableSettingsFileIsCopiedAside();
     void editsArePublishedAndPersisted();
     void move_data();
@@ -60,6 +62,7 @@ private slots:
     void duplicateIds();
     void subscriptionDeliversCurrentThenNewListsQueued();
     void launchAtLoginUnregistersThenRegisters();
+    void failedLoginItemKeepsThePreferenceAndSaysSo();
     void settingsFileIsOwnerOnly();
     void failedWriteIsReportedAndKeptInMemory();
 
@@ -108,7 +111,6 @@ void TestStore::unusableStoredListsStartWithTheSample_data()
     QTest::addColumn<QString>("loaded");
     QTest::addColumn<QString>("saved");
     QTest::newRow("empty array") << QVariant(QByteArray("[]")) << "Email" << "Email";
-    QTest::newRow("text instead of bytes") << QVariant(QStringLiteral("[]")) << "Email" << "Email";
     // Loading alone rewrites nothing, so the extra key survives.
     QTest::newRow("lower-case id, extra key")
         << QVariant(QByteArray(R"([{"id":"6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c","name":"x","isEnabled":false,)"
@@ -128,17 +130,54 @@ void TestStore::unusableStoredListsStartWithTheSample()
     QCOMPARE(storedBytes().contains("extra"), stored.toByteArray().contains("extra"));
 }
 
+void TestStore::undecodableListIsSetAsideAndReported_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QByteArray>("kept");
+    const QByteArray list = ShortcutItem::encodeList({item("a"), item("b")});
+    const QByteArray unknownAction = QByteArray(list).replace("runCommand", "dance");
+    QTest::newRow("unknown action") << QVariant(unknownAction) << unknownAction;
+    QTest::newRow("text instead of bytes") << QVariant(QString::fromUtf8(list)) << list;
+    // The error quotes the id, and the report must stay one line.
+    const QByteArray idWithLineBreak = R"([{"id":"bad\n\u0000id","name":"a","isEnabled":true,"actionType":"pasteText",)"
+                                       R"("payload":"","keyCode":0,"modifiers":0}])";
+    QTest::newRow("id with a line break and a NUL") << QVariant(idWithLineBreak) << idWithLineBreak;
+}
+
 void TestStore::undecodableListIsSetAsideAndReported()
 {
-    const QByteArray bad = ShortcutItem::encodeList({item("a"), item("b")}).replace("runCommand", "dance");
-    writeStored(bad);
-    const QString out = probe(path());
-    QVERIFY2(out.startsWith(QStringLiteral("Failed to decode shortcuts: ")), qPrintable(out));
-    QVERIFY(out.contains(QStringLiteral("count 1")));
+    QFETCH(QVariant, stored);
+    QFETCH(QByteArray, kept);
+    writeStored(stored);
+    const QStringList out = probe(path());
+    QCOMPARE(out.size(), 2);
+    QVERIFY2(out.first().startsWith(QStringLiteral("Failed to decode shortcuts: ")), qPrintable(out.first()));
+    QCOMPARE(out.last(), QStringLiteral("count 1"));
     const auto [name, bytes] =
         keptAside(QFileInfo(path()).absolutePath(), QStringLiteral("shortcuts.v1.undecodable-*.json"));
-    QCOMPARE(bytes, bad);
-    QVERIFY2(out.contains(name), qPrintable(out));
+    QCOMPARE(bytes, kept);
+    QVERIFY2(out.first().contains(name), qPrintable(out.first()));
+}
+
+// Start-up removes no file it cannot prove its own: these are a person's, even in the shape of Qt's
+// temporary copies.
+void TestStore::filesBesideTheSettingsSurviveStart()
+{
+    SettingsStore(m_login, path());
+    const QStringList planted{QStringLiteral("zephyrlatch.conf.backup"), QStringLiteral("zephyrlatch.conf.old123"),
+                              QStringLiteral("zephyrlatch.conf.qaLUKa")};
+    const QDir folder = QFileInfo(path()).absoluteDir();
+    for (const QString &name : planted) {
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(name.toUtf8());
+        QVERIFY(file.flush() && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
+    SettingsStore store(m_login, path());
+    store.addShortcut(item("x"));
+    for (const QString &name : planted)
+        QCOMPARE(keptAside(folder.path(), name).second, name.toUtf8());
 }
 
 void TestStore::unparseableSettingsFileIsCopiedAside()
@@ -256,6 +295,26 @@ void TestStore::launchAtLoginUnregistersThenRegisters()
     m_login.calls.clear();
     QVERIFY(SettingsStore(m_login, path()).launchAtLogin());
     QVERIFY(m_login.calls.isEmpty());
+}
+
+void TestStore::failedLoginItemKeepsThePreferenceAndSaysSo()
+{
+    const QStringList out = probe(path(), QStringLiteral("login"));
+    QCOMPARE(out.size(), 2);
+    QVERIFY2(out.first().startsWith(QStringLiteral("Launch at login could not be turned on: register refused")),
+             qPrintable(out.first()));
+    QCOMPARE(out.last(), QStringLiteral("stored 1 failed 1"));
+
+    SettingsStore store(m_login, path());
+    QSignalSpy failed(&store, &SettingsStore::loginItemFailedChanged);
+    store.setLaunchAtLogin(false);
+    QVERIFY(!store.loginItemFailed());
+    m_login.failUnregister = true;
+    store.setLaunchAtLogin(false);
+    QVERIFY(store.loginItemFailed());
+    store.setLaunchAtLogin(true); // registering rewrites the entry that could not be removed
+    QVERIFY(!store.loginItemFailed());
+    QCOMPARE(failed.size(), 2);
 }
 
 void TestStore::settingsFileIsOwnerOnly()

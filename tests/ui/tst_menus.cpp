@@ -137,6 +137,19 @@ void MenusTest::settingsToggleWritesEachTime()
     // A change made in another window shows here too.
     fixture.store->setLaunchAtLogin(false);
     QVERIFY(!toggle->isChecked());
+
+    // A refused registration keeps the preference and says so in the window.
+    auto *problem = settings.findChild<QLabel *>(QStringLiteral("launchAtLoginProblem"));
+    QVERIFY(problem && problem->isHidden());
+    fixture.loginItem.failRegister = true;
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(toggle->isChecked() && fixture.store->launchAtLogin());
+    QVERIFY(problem->isVisible());
+    QVERIFY2(problem->text().startsWith(QStringLiteral("Starting at login could not be set up")),
+             qPrintable(problem->text()));
+    QCOMPARE(settings.findChild<QWidget *>(QStringLiteral("settingsContent"))->size(), QSize(420, 180));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(problem->isHidden());
 }
 
 void MenusTest::settingsStatusReadOnShow()

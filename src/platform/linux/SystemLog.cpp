@@ -1,5 +1,7 @@
 #include "SystemLog.h"
 
+#include "LogText.h"
+
 #include <QByteArray>
 
 #include <syslog.h>
@@ -10,7 +12,7 @@ namespace zl {
 
 void SystemLog::log(const QString &line)
 {
-    QByteArray bytes = line.toUtf8();
+    QByteArray bytes = logSafe(line).toUtf8();
     syslog(LOG_USER | LOG_NOTICE, "%s", bytes.constData());
     bytes.append('\n');
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);

@@ -38,13 +38,14 @@ QString XdgAutostart::quoteExecArgument(const QString &argument)
     return word;
 }
 
-bool XdgAutostart::registerApp()
+std::optional<QString> XdgAutostart::registerApp()
 {
-    if (!QDir().mkpath(QFileInfo(m_entryPath).absolutePath()))
-        return false;
+    const QString folder = QFileInfo(m_entryPath).absolutePath();
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("cannot create the folder %1").arg(folder);
     QSaveFile file(m_entryPath);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return QStringLiteral("cannot write %1: %2").arg(m_entryPath, file.errorString());
     const QString entry = QStringLiteral("[Desktop Entry]\n"
                                          "Type=Application\n"
                                          "Name=Zephyrlatch\n"
@@ -53,12 +54,17 @@ bool XdgAutostart::registerApp()
                                          "X-GNOME-Autostart-enabled=true\n")
                               .arg(quoteExecArgument(m_executable));
     file.write(entry.toUtf8());
-    return file.commit();
+    if (!file.commit())
+        return QStringLiteral("cannot write %1: %2").arg(m_entryPath, file.errorString());
+    return std::nullopt;
 }
 
-bool XdgAutostart::unregisterApp()
+std::optional<QString> XdgAutostart::unregisterApp()
 {
-    return !QFileInfo::exists(m_entryPath) || QFile::remove(m_entryPath);
+    QFile entry(m_entryPath);
+    if (!entry.exists() || entry.remove())
+        return std::nullopt;
+    return QStringLiteral("cannot remove %1: %2").arg(m_entryPath, entry.errorString());
 }
 
 } // namespace zl

@@ -16,8 +16,8 @@ public:
     /** configHome empty means $XDG_CONFIG_HOME (or ~/.config). */
     XdgAutostart(const QString &appId, const QString &executable, const QString &configHome = QString());
 
-    bool registerApp() override;
-    bool unregisterApp() override;
+    std::optional<QString> registerApp() override;
+    std::optional<QString> unregisterApp() override;
 
     QString entryPath() const { return m_entryPath; }
 
