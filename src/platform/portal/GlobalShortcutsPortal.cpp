@@ -83,14 +83,12 @@ GlobalShortcutsPortal::GlobalShortcutsPortal(const QDBusConnection &bus, const Q
         if (!held)
             startBind();
     });
-    m_bus.connect(kService, kPath, kInterface, QStringLiteral("Activated"), this,
-                  SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    m_bus.connect(kService, kPath, kInterface, QStringLiteral("Activated"), this, SLOT(onActivated(QDBusMessage)));
 }
 
 GlobalShortcutsPortal::~GlobalShortcutsPortal()
 {
-    m_bus.disconnect(kService, kPath, kInterface, QStringLiteral("Activated"), this,
-                     SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    m_bus.disconnect(kService, kPath, kInterface, QStringLiteral("Activated"), this, SLOT(onActivated(QDBusMessage)));
     closeSession();
 }
 
@@ -100,11 +98,15 @@ void GlobalShortcutsPortal::setShortcuts(const QList<PortalShortcut> &shortcuts)
     m_debounce.start();
 }
 
-void GlobalShortcutsPortal::onActivated(const QDBusObjectPath &session, const QString &id, qulonglong,
-                                        const QVariantMap &)
+void GlobalShortcutsPortal::onActivated(const QDBusMessage &message)
 {
-    if (m_session.isEmpty() || session.path() != m_session)
+    // Read by hand: a signal of another shape is ignored instead of failing the subscription.
+    const QVariantList args = message.arguments();
+    if (m_session.isEmpty() || args.size() < 2 || args.at(0).metaType() != QMetaType::fromType<QDBusObjectPath>()
+        || args.at(0).value<QDBusObjectPath>().path() != m_session || args.at(1).metaType() != QMetaType::fromType<QString>()) {
         return;
+    }
+    const QString id = args.at(1).toString();
     for (const PortalShortcut &shortcut : std::as_const(m_bound)) {
         if (shortcut.id == id) {
             emit activated(id);

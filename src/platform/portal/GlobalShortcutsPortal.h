@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QList>
 #include <QObject>
@@ -96,8 +97,7 @@ signals:
     void bindFinished(const PortalBindResult &result);
 
 private slots:
-    void onActivated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp,
-                     const QVariantMap &options);
+    void onActivated(const QDBusMessage &message);
     void onSessionClosed(const QVariantMap &details);
 
 private:
