@@ -131,6 +131,25 @@ private slots:
         QVERIFY(!activate(kA));
     }
 
+    void changeWhileDialogOpen()
+    {
+        control(QStringLiteral("SetSilence"), {QStringLiteral("BindShortcuts"), QStringLiteral("response")});
+        GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), {10, 20000, 1500});
+        Recorder recorder(portal);
+        portal.setShortcuts({kShortcutA});
+        QTRY_COMPARE(log().size(), 3);
+        // Edits while the desktop's dialog is open wait for it, then bind once.
+        portal.setShortcuts({kShortcutA, kShortcutB});
+        portal.setShortcuts({kShortcutA, kShortcutC});
+        control(QStringLiteral("SetSilence"), {QStringLiteral("BindShortcuts"), QString()});
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.results.size(), 2, 10000);
+        QCOMPARE(recorder.results.at(0).status, Status::Unavailable);
+        QCOMPARE(recorder.results.at(1).status, Status::Bound);
+        QCOMPARE(log().mid(3), QStringList({QStringLiteral("Request.Close"), QStringLiteral("Session.Close zephyrlatch"),
+                                            QStringLiteral("CreateSession zephyrlatch"),
+                                            QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=CTRL+SHIFT+Return").arg(kA, kC)}));
+    }
+
     void partialBind()
     {
         control(QStringLiteral("LeaveOut"), {kB});

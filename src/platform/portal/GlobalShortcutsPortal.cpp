@@ -89,7 +89,9 @@ GlobalShortcutsPortal::GlobalShortcutsPortal(const QDBusConnection &bus, const Q
 GlobalShortcutsPortal::~GlobalShortcutsPortal()
 {
     m_bus.disconnect(kService, kPath, kInterface, QStringLiteral("Activated"), this, SLOT(onActivated(QDBusMessage)));
-    closeSession();
+    if (!m_session.isEmpty())
+        m_bus.send(QDBusMessage::createMethodCall(kService, m_session, kSessionInterface, QStringLiteral("Close")));
+    forgetSession();
 }
 
 void GlobalShortcutsPortal::setShortcuts(const QList<PortalShortcut> &shortcuts)
@@ -153,25 +155,25 @@ void GlobalShortcutsPortal::closeSession()
 {
     if (m_session.isEmpty())
         return;
-    m_bus.send(QDBusMessage::createMethodCall(kService, m_session, kSessionInterface, QStringLiteral("Close")));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, m_session, kSessionInterface, QStringLiteral("Close"));
     forgetSession();
     m_bound.clear();
+    m_closing = true;
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, m_timeouts.callMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        m_closing = false;
+        if (m_running)
+            createSession();
+    });
 }
 
 void GlobalShortcutsPortal::createSession()
 {
-    if (!m_session.isEmpty()) {
-        // Wait for the old session to be gone: the new one takes its path.
-        QDBusMessage call = QDBusMessage::createMethodCall(kService, m_session, kSessionInterface, QStringLiteral("Close"));
-        forgetSession();
-        m_bound.clear();
-        auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, m_timeouts.callMs), this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-            w->deleteLater();
-            createSession();
-        });
+    closeSession();
+    // The new session takes the old one's path, so it waits until the old one is gone.
+    if (m_closing)
         return;
-    }
     if (m_binding.isEmpty()) {
         finish({PortalBindResult::Status::Bound, {}, {}});
         return;

@@ -124,6 +124,7 @@ private:
     quint32 m_tokenCounter = 0;
     bool m_registered = false;
     bool m_running = false;
+    bool m_closing = false;
     bool m_changedWhileRunning = false;
 };
 
