@@ -72,8 +72,9 @@ public:
         if (message.path() == kPath && iface == u"org.freedesktop.host.portal.Registry" && member == u"Register") {
             m_log << QStringLiteral("Register %1").arg(message.arguments().value(0).toString());
             if (m_callers.contains(message.service()))
-                bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
-                                                  QStringLiteral("Connection already associated with an application ID")));
+                bus.send(
+                    message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
+                                             QStringLiteral("Connection already associated with an application ID")));
             else
                 bus.send(message.createReply());
             return true;
@@ -129,22 +130,27 @@ private:
             options = qdbus_cast<QVariantMap>(args.at(3));
             QStringList described;
             for (const Entry &entry : entries)
-                described << entry.id + QLatin1Char('=') + entry.properties.value(QStringLiteral("preferred_trigger")).toString();
-            m_log << QStringLiteral("BindShortcuts %1 %2").arg(sessionPath.section(QLatin1Char('/'), -1), described.join(QLatin1Char(';')));
+                described << entry.id + QLatin1Char('=')
+                                 + entry.properties.value(QStringLiteral("preferred_trigger")).toString();
+            m_log << QStringLiteral("BindShortcuts %1 %2")
+                         .arg(sessionPath.section(QLatin1Char('/'), -1), described.join(QLatin1Char(';')));
             auto session = m_sessions.find(sessionPath);
             if (session == m_sessions.end() || session->owner != message.service() || session->bound) {
                 // A session binds once, as xdg-desktop-portal enforces.
-                bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"), QStringLiteral("Invalid state")));
+                bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
+                                                  QStringLiteral("Invalid state")));
                 return true;
             }
             QList<Entry> answered;
             for (const Entry &entry : entries) {
                 if (m_leftOut.contains(entry.id))
                     continue;
-                const QString trigger = m_triggers.value(entry.id, entry.properties.value(QStringLiteral("preferred_trigger")).toString());
-                answered.append({entry.id,
-                                 {{QStringLiteral("description"), entry.properties.value(QStringLiteral("description"))},
-                                  {QStringLiteral("trigger_description"), trigger}}});
+                const QString trigger =
+                    m_triggers.value(entry.id, entry.properties.value(QStringLiteral("preferred_trigger")).toString());
+                answered.append(
+                    {entry.id,
+                     {{QStringLiteral("description"), entry.properties.value(QStringLiteral("description"))},
+                      {QStringLiteral("trigger_description"), trigger}}});
             }
             if (m_codes.value(member) == 0) {
                 session->bound = true;
@@ -208,8 +214,8 @@ private:
             for (const Entry &entry : session->shortcuts) {
                 if (entry.id != id)
                     continue;
-                QDBusMessage signal = QDBusMessage::createTargetedSignal(session->owner, kPath, kShortcuts,
-                                                                         QStringLiteral("Activated"));
+                QDBusMessage signal =
+                    QDBusMessage::createTargetedSignal(session->owner, kPath, kShortcuts, QStringLiteral("Activated"));
                 signal << QVariant::fromValue(QDBusObjectPath(session.key())) << id << quint64(1) << QVariantMap();
                 bus.send(signal);
                 return true;

@@ -90,8 +90,9 @@ private slots:
         portal.setShortcuts({kShortcutA, kShortcutB});
         QTRY_COMPARE(recorder.results.size(), 1);
         QCOMPARE(recorder.results.at(0).status, Status::Bound);
-        QCOMPARE(log(), QStringList({QStringLiteral("Register " ZL_APP_ID), QStringLiteral("CreateSession zephyrlatch"),
-                                     QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=SHIFT+LOGO+1").arg(kA, kB)}));
+        QCOMPARE(log(),
+                 QStringList({QStringLiteral("Register " ZL_APP_ID), QStringLiteral("CreateSession zephyrlatch"),
+                              QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=SHIFT+LOGO+1").arg(kA, kB)}));
 
         QVERIFY(activate(kB));
         QTRY_COMPARE(recorder.activated, QStringList{kB});
@@ -114,9 +115,10 @@ private slots:
         portal.setShortcuts({kShortcutA, renamed});
         QTRY_COMPARE(recorder.results.size(), 2);
         QCOMPARE(recorder.results.at(1).status, Status::Bound);
-        QCOMPARE(log().mid(3), QStringList({QStringLiteral("Session.Close zephyrlatch"),
-                                            QStringLiteral("CreateSession zephyrlatch"),
-                                            QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=CTRL+SHIFT+Return").arg(kA, kC)}));
+        QCOMPARE(
+            log().mid(3),
+            QStringList({QStringLiteral("Session.Close zephyrlatch"), QStringLiteral("CreateSession zephyrlatch"),
+                         QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=CTRL+SHIFT+Return").arg(kA, kC)}));
         QVERIFY(!activate(kB));
         QVERIFY(activate(kC));
         QTRY_COMPARE(recorder.activated, QStringList{kC});
@@ -145,9 +147,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(recorder.results.size(), 2, 10000);
         QCOMPARE(recorder.results.at(0).status, Status::Unavailable);
         QCOMPARE(recorder.results.at(1).status, Status::Bound);
-        QCOMPARE(log().mid(3), QStringList({QStringLiteral("Request.Close"), QStringLiteral("Session.Close zephyrlatch"),
-                                            QStringLiteral("CreateSession zephyrlatch"),
-                                            QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=CTRL+SHIFT+Return").arg(kA, kC)}));
+        QCOMPARE(
+            log().mid(3),
+            QStringList({QStringLiteral("Request.Close"), QStringLiteral("Session.Close zephyrlatch"),
+                         QStringLiteral("CreateSession zephyrlatch"),
+                         QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=CTRL+SHIFT+Return").arg(kA, kC)}));
     }
 
     void partialBind()
@@ -184,15 +188,18 @@ private slots:
         QTest::addColumn<uint>("code");
         QTest::addColumn<Status>("status");
         QTest::addColumn<QString>("detail");
-        QTest::newRow("no portal") << false << "" << "" << 0u << Status::Unavailable << "ServiceUnknown";
-        QTest::newRow("CreateSession never replies")
-            << true << "CreateSession" << "reply" << 0u << Status::Unavailable << "CreateSession: ";
-        QTest::newRow("CreateSession never responds")
-            << true << "CreateSession" << "response" << 0u << Status::Unavailable << "no response";
-        QTest::newRow("dialog never answered")
-            << true << "BindShortcuts" << "response" << 0u << Status::Unavailable << "no response";
-        QTest::newRow("CreateSession fails") << true << "CreateSession" << "" << 2u << Status::Refused << "response 2";
-        QTest::newRow("user cancels") << true << "BindShortcuts" << "" << 1u << Status::Refused << "response 1";
+        QTest::newRow("no portal") << false << ""
+                                   << "" << 0u << Status::Unavailable << "ServiceUnknown";
+        QTest::newRow("CreateSession never replies") << true << "CreateSession"
+                                                     << "reply" << 0u << Status::Unavailable << "CreateSession: ";
+        QTest::newRow("CreateSession never responds") << true << "CreateSession"
+                                                      << "response" << 0u << Status::Unavailable << "no response";
+        QTest::newRow("dialog never answered") << true << "BindShortcuts"
+                                               << "response" << 0u << Status::Unavailable << "no response";
+        QTest::newRow("CreateSession fails") << true << "CreateSession"
+                                             << "" << 2u << Status::Refused << "response 2";
+        QTest::newRow("user cancels") << true << "BindShortcuts"
+                                      << "" << 1u << Status::Refused << "response 1";
     }
 
     void failures()
@@ -219,9 +226,7 @@ private slots:
         qint64 longestStall = 0;
         QTimer ticker;
         ticker.setInterval(10);
-        connect(&ticker, &QTimer::timeout, this, [&] {
-            longestStall = std::max(longestStall, sinceTick.restart());
-        });
+        connect(&ticker, &QTimer::timeout, this, [&] { longestStall = std::max(longestStall, sinceTick.restart()); });
         sinceTick.start();
         ticker.start();
         portal.setShortcuts({kShortcutA});

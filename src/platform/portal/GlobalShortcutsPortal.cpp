@@ -66,8 +66,8 @@ QString sessionHandle(const QVariant &value)
 
 } // namespace
 
-GlobalShortcutsPortal::GlobalShortcutsPortal(const QDBusConnection &bus, const QString &appId,
-                                             PortalTimeouts timeouts, QObject *parent)
+GlobalShortcutsPortal::GlobalShortcutsPortal(const QDBusConnection &bus, const QString &appId, PortalTimeouts timeouts,
+                                             QObject *parent)
     : QObject(parent), m_bus(bus), m_appId(appId), m_timeouts(timeouts), m_trigger(std::make_unique<PortalTrigger>())
 {
     qDBusRegisterMetaType<PortalShortcutEntry>();
@@ -105,7 +105,8 @@ void GlobalShortcutsPortal::onActivated(const QDBusMessage &message)
     // Read by hand: a signal of another shape is ignored instead of failing the subscription.
     const QVariantList args = message.arguments();
     if (m_session.isEmpty() || args.size() < 2 || args.at(0).metaType() != QMetaType::fromType<QDBusObjectPath>()
-        || args.at(0).value<QDBusObjectPath>().path() != m_session || args.at(1).metaType() != QMetaType::fromType<QString>()) {
+        || args.at(0).value<QDBusObjectPath>().path() != m_session
+        || args.at(1).metaType() != QMetaType::fromType<QString>()) {
         return;
     }
     const QString id = args.at(1).toString();
@@ -140,8 +141,8 @@ void GlobalShortcutsPortal::registerApp()
     }
     // Tells a host portal which desktop file we are; portals without the registry answer with an
     // error, which changes nothing, and it must come before any other portal call.
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, QStringLiteral("org.freedesktop.host.portal.Registry"),
-                                                       QStringLiteral("Register"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kService, kPath, QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"));
     call << m_appId << QVariantMap();
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, m_timeouts.callMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
@@ -180,7 +181,8 @@ void GlobalShortcutsPortal::createSession()
     }
     const QString token = nextToken();
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("CreateSession"));
-    call << QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("session_handle_token"), kSessionToken}};
+    call << QVariantMap{{QStringLiteral("handle_token"), token},
+                        {QStringLiteral("session_handle_token"), kSessionToken}};
     auto *request = new PortalRequest(m_bus, token, m_timeouts.callMs, m_timeouts.callMs, this);
     connect(request, &PortalRequest::responded, this, [this, request](uint code, const QVariantMap &results) {
         request->deleteLater();
@@ -190,7 +192,8 @@ void GlobalShortcutsPortal::createSession()
         }
         m_session = sessionHandle(results.value(QStringLiteral("session_handle")));
         if (m_session.isEmpty()) {
-            finish({PortalBindResult::Status::Unavailable, QStringLiteral("CreateSession: no valid session_handle"), {}});
+            finish(
+                {PortalBindResult::Status::Unavailable, QStringLiteral("CreateSession: no valid session_handle"), {}});
             return;
         }
         m_bus.connect(kService, m_session, kSessionInterface, QStringLiteral("Closed"), this,

@@ -13,8 +13,8 @@ const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request
 
 } // namespace
 
-PortalRequest::PortalRequest(const QDBusConnection &bus, const QString &token, int callTimeoutMs,
-                             int responseTimeoutMs, QObject *parent)
+PortalRequest::PortalRequest(const QDBusConnection &bus, const QString &token, int callTimeoutMs, int responseTimeoutMs,
+                             QObject *parent)
     : QObject(parent), m_bus(bus), m_path(predictedPath(bus, token)), m_callTimeoutMs(callTimeoutMs)
 {
     m_deadline.setSingleShot(true);
