@@ -228,6 +228,10 @@ void GlobalShortcutsPortal::bindShortcuts()
             finish({PortalBindResult::Status::Refused, responseText(QStringLiteral("BindShortcuts"), code), {}});
             return;
         }
+        if (m_session.isEmpty()) {
+            finish({PortalBindResult::Status::Unavailable, QStringLiteral("the portal closed the session"), {}});
+            return;
+        }
         m_bound = m_binding;
         finish({PortalBindResult::Status::Bound, {}, readBindings(results)});
     });
@@ -268,7 +272,7 @@ QList<PortalBinding> GlobalShortcutsPortal::readBindings(const QVariantMap &resu
 {
     QHash<QString, QString> triggers;
     const QVariant value = results.value(QStringLiteral("shortcuts"));
-    if (value.canConvert<QDBusArgument>()) {
+    if (value.metaType() == QMetaType::fromType<QDBusArgument>()) {
         const QDBusArgument argument = value.value<QDBusArgument>();
         if (argument.currentSignature() == u"a(sa{sv})") {
             QList<PortalShortcutEntry> entries;
