@@ -1,0 +1,253 @@
+// A stand-in for xdg-desktop-portal's GlobalShortcuts, Registry, Request and Session objects
+// as they are published, on whatever session bus it is started on. A control interface lets a
+// test make it leave shortcuts out, assign other triggers, answer with an error code, stay
+// silent, and press a bound shortcut; Log() returns the calls it has seen, one line each.
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/prctl.h>
+
+struct Entry
+{
+    QString id;
+    QVariantMap properties;
+};
+
+QDBusArgument &operator<<(QDBusArgument &argument, const Entry &entry)
+{
+    argument.beginStructure();
+    argument << entry.id << entry.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, Entry &entry)
+{
+    argument.beginStructure();
+    argument >> entry.id >> entry.properties;
+    argument.endStructure();
+    return argument;
+}
+
+Q_DECLARE_METATYPE(Entry)
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kShortcuts = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
+const QString kControl = QStringLiteral("io.github.zephyrlatch.PortalStandIn");
+
+QString senderElement(const QDBusMessage &message)
+{
+    return message.service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
+}
+
+class StandInPortal final : public QDBusVirtualObject
+{
+public:
+    QString introspect(const QString &) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        QDBusConnection bus(connection);
+        const QString iface = message.interface();
+        const QString member = message.member();
+        if (message.path() == kPath && iface == kShortcuts)
+            return shortcutsCall(message, bus);
+        if (message.path() == kPath && iface == kControl)
+            return controlCall(message, bus);
+        if (message.path() == kPath && iface == u"org.freedesktop.host.portal.Registry" && member == u"Register") {
+            m_log << QStringLiteral("Register %1").arg(message.arguments().value(0).toString());
+            if (m_callers.contains(message.service()))
+                bus.send(
+                    message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
+                                             QStringLiteral("Connection already associated with an application ID")));
+            else
+                bus.send(message.createReply());
+            return true;
+        }
+        if (message.path() == kPath && iface == u"org.freedesktop.DBus.Properties" && member == u"Get") {
+            bus.send(message.createReply(QVariant::fromValue(QDBusVariant(1u))));
+            return true;
+        }
+        if (iface == u"org.freedesktop.portal.Session" && member == u"Close" && m_sessions.contains(message.path())) {
+            m_log << QStringLiteral("Session.Close %1").arg(message.path().section(QLatin1Char('/'), -1));
+            m_sessions.remove(message.path());
+            bus.send(message.createReply());
+            return true;
+        }
+        if (iface == u"org.freedesktop.portal.Request" && member == u"Close") {
+            m_log << QStringLiteral("Request.Close");
+            bus.send(message.createReply());
+            return true;
+        }
+        return false;
+    }
+
+private:
+    struct Session
+    {
+        QString owner;
+        bool bound = false;
+        QList<Entry> shortcuts;
+    };
+
+    bool shortcutsCall(const QDBusMessage &message, QDBusConnection &bus)
+    {
+        const QString member = message.member();
+        const QVariantList args = message.arguments();
+        m_callers.insert(message.service());
+        QVariantMap options;
+        QVariantMap results;
+        QString sessionPath;
+        if (member == u"CreateSession" && args.size() == 1) {
+            options = qdbus_cast<QVariantMap>(args.at(0));
+            const QString token = options.value(QStringLiteral("session_handle_token"), QStringLiteral("s")).toString();
+            sessionPath = QStringLiteral("%1/session/%2/%3").arg(kPath, senderElement(message), token);
+            m_log << QStringLiteral("CreateSession %1").arg(token);
+            if (m_sessions.contains(sessionPath)) {
+                bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
+                                                  QStringLiteral("Session already exists")));
+                return true;
+            }
+            results.insert(QStringLiteral("session_handle"), sessionPath);
+        } else if (member == u"BindShortcuts" && args.size() == 4) {
+            sessionPath = qvariant_cast<QDBusObjectPath>(args.at(0)).path();
+            const QList<Entry> entries = qdbus_cast<QList<Entry>>(args.at(1));
+            options = qdbus_cast<QVariantMap>(args.at(3));
+            QStringList described;
+            for (const Entry &entry : entries)
+                described << entry.id + QLatin1Char('=')
+                                 + entry.properties.value(QStringLiteral("preferred_trigger")).toString();
+            m_log << QStringLiteral("BindShortcuts %1 %2")
+                         .arg(sessionPath.section(QLatin1Char('/'), -1), described.join(QLatin1Char(';')));
+            auto session = m_sessions.find(sessionPath);
+            if (session == m_sessions.end() || session->owner != message.service() || session->bound) {
+                // A session binds once, as xdg-desktop-portal enforces.
+                bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
+                                                  QStringLiteral("Invalid state")));
+                return true;
+            }
+            QList<Entry> answered;
+            for (const Entry &entry : entries) {
+                if (m_leftOut.contains(entry.id))
+                    continue;
+                const QString trigger =
+                    m_triggers.value(entry.id, entry.properties.value(QStringLiteral("preferred_trigger")).toString());
+                answered.append(
+                    {entry.id,
+                     {{QStringLiteral("description"), entry.properties.value(QStringLiteral("description"))},
+                      {QStringLiteral("trigger_description"), trigger}}});
+            }
+            if (m_codes.value(member) == 0) {
+                session->bound = true;
+                session->shortcuts = answered;
+            }
+            results.insert(QStringLiteral("shortcuts"), QVariant::fromValue(answered));
+        } else if (member == u"ListShortcuts" && args.size() == 2) {
+            sessionPath = qvariant_cast<QDBusObjectPath>(args.at(0)).path();
+            options = qdbus_cast<QVariantMap>(args.at(1));
+            m_log << QStringLiteral("ListShortcuts");
+            results.insert(QStringLiteral("shortcuts"), QVariant::fromValue(m_sessions.value(sessionPath).shortcuts));
+        } else {
+            return false;
+        }
+        const QString silence = m_silence.value(member);
+        if (silence == u"reply")
+            return true;
+        const QString token = options.value(QStringLiteral("handle_token"), QStringLiteral("t")).toString();
+        const QString requestPath = QStringLiteral("%1/request/%2/%3").arg(kPath, senderElement(message), token);
+        bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(requestPath))));
+        if (silence == u"response")
+            return true;
+        const uint code = m_codes.value(member);
+        if (member == u"CreateSession" && code == 0)
+            m_sessions.insert(sessionPath, {message.service(), false, {}});
+        QDBusMessage response = QDBusMessage::createTargetedSignal(message.service(), requestPath,
+                                                                   QStringLiteral("org.freedesktop.portal.Request"),
+                                                                   QStringLiteral("Response"));
+        response << code << (code == 0 ? results : QVariantMap());
+        bus.send(response);
+        return true;
+    }
+
+    bool controlCall(const QDBusMessage &message, QDBusConnection &bus)
+    {
+        const QString member = message.member();
+        const QVariantList args = message.arguments();
+        QVariant answer;
+        if (member == u"SetSilence" && args.size() == 2) {
+            m_silence.insert(args.at(0).toString(), args.at(1).toString());
+        } else if (member == u"SetResponseCode" && args.size() == 2) {
+            m_codes.insert(args.at(0).toString(), args.at(1).toUInt());
+        } else if (member == u"LeaveOut" && args.size() == 1) {
+            m_leftOut.insert(args.at(0).toString());
+        } else if (member == u"SetTrigger" && args.size() == 2) {
+            m_triggers.insert(args.at(0).toString(), args.at(1).toString());
+        } else if (member == u"Activate" && args.size() == 1) {
+            answer = activate(args.at(0).toString(), bus);
+        } else if (member == u"Log") {
+            answer = m_log;
+        } else {
+            return false;
+        }
+        bus.send(answer.isValid() ? message.createReply(answer) : message.createReply());
+        return true;
+    }
+
+    bool activate(const QString &id, QDBusConnection &bus)
+    {
+        for (auto session = m_sessions.cbegin(); session != m_sessions.cend(); ++session) {
+            for (const Entry &entry : session->shortcuts) {
+                if (entry.id != id)
+                    continue;
+                QDBusMessage signal =
+                    QDBusMessage::createTargetedSignal(session->owner, kPath, kShortcuts, QStringLiteral("Activated"));
+                signal << QVariant::fromValue(QDBusObjectPath(session.key())) << id << quint64(1) << QVariantMap();
+                bus.send(signal);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    QStringList m_log;
+    QHash<QString, Session> m_sessions;
+    QSet<QString> m_callers;
+    QHash<QString, QString> m_silence;
+    QHash<QString, uint> m_codes;
+    QSet<QString> m_leftOut;
+    QHash<QString, QString> m_triggers;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Goes with the test that started it, even when that test crashes.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    QCoreApplication app(argc, argv);
+    qDBusRegisterMetaType<Entry>();
+    qDBusRegisterMetaType<QList<Entry>>();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    StandInPortal portal;
+    if (!bus.registerVirtualObject(kPath, &portal, QDBusConnection::SubPath) || !bus.registerService(kService)) {
+        std::fprintf(stderr, "portal_standin: cannot serve %s: %s\n", qPrintable(kService),
+                     qPrintable(bus.lastError().message()));
+        return 1;
+    }
+    return app.exec();
+}

@@ -1,0 +1,278 @@
+#include "GlobalShortcutsPortal.h"
+#include "PortalTrigger.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QtTest>
+
+#include <algorithm>
+
+using namespace zl;
+
+namespace {
+
+using Status = PortalBindResult::Status;
+using Outcome = PortalBinding::Outcome;
+
+const QString kA = QStringLiteral("0b6f3a5e-0c1d-4f4e-9a37-5a1f0e2d7c11");
+const QString kB = QStringLiteral("1c7a4b6f-1d2e-4a5f-8b48-6b2a1f3e8d22");
+const QString kC = QStringLiteral("2d8b5c7a-2e3f-4b6a-9c59-7c3b2a4f9e33");
+const QString kD = QStringLiteral("3e9c6d8b-3f4a-4c7b-8d6a-8d4c3b5a0f44");
+
+// Ctrl+Alt+E, Super+Shift+1, Ctrl+Shift+Return, Super+Ctrl+E
+const PortalShortcut kShortcutA{kA, QStringLiteral("Greeting"), 14, 4096 | 2048};
+const PortalShortcut kShortcutB{kB, QStringLiteral("Terminal"), 0x12, 256 | 512};
+const PortalShortcut kShortcutC{kC, QStringLiteral("Docs"), 36, 4096 | 512};
+const PortalShortcut kShortcutD{kD, QStringLiteral("Signature"), 14, 256 | 4096};
+
+/** Everything a portal client reports, in arrival order. */
+struct Recorder
+{
+    explicit Recorder(GlobalShortcutsPortal &portal)
+    {
+        QObject::connect(&portal, &GlobalShortcutsPortal::bindFinished, &portal,
+                         [this](const PortalBindResult &result) { results.append(result); });
+        QObject::connect(&portal, &GlobalShortcutsPortal::activated, &portal,
+                         [this](const QString &id) { activated.append(id); });
+    }
+
+    QList<PortalBindResult> results;
+    QStringList activated;
+};
+
+} // namespace
+
+class PortalTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        stopStandIn();
+        m_standIn.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_standIn.start(QStringLiteral(ZL_PORTAL_STANDIN), {});
+        QVERIFY(m_standIn.waitForStarted());
+        QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
+            QStringLiteral("org.freedesktop.portal.Desktop")));
+    }
+
+    void cleanup() { stopStandIn(); }
+
+    void triggers_data()
+    {
+        QTest::addColumn<quint32>("keyCode");
+        QTest::addColumn<quint32>("modifiers");
+        QTest::addColumn<QString>("trigger");
+        QTest::newRow("letter is its lower-case keysym") << 14u << 6144u << "CTRL+ALT+e";
+        QTest::newRow("modifier order, named key") << 36u << 6912u << "CTRL+ALT+SHIFT+LOGO+Return";
+        QTest::newRow("digit, not its shifted symbol") << 0x12u << 768u << "SHIFT+LOGO+1";
+        QTest::newRow("punctuation by keysym name") << 0x1Bu << 4096u << "CTRL+minus";
+        QTest::newRow("key without virtual code") << 0x100ACu << 0u << "XF86AudioPlay";
+        QTest::newRow("code no key has") << 0x7Fu << 4096u << "";
+    }
+
+    void triggers()
+    {
+        QFETCH(quint32, keyCode);
+        QFETCH(quint32, modifiers);
+        QFETCH(QString, trigger);
+        QCOMPARE(PortalTrigger().format(keyCode, modifiers), trigger);
+    }
+
+    void bindAndActivate()
+    {
+        GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), generous());
+        Recorder recorder(portal);
+        portal.setShortcuts({kShortcutA, kShortcutB});
+        QTRY_COMPARE(recorder.results.size(), 1);
+        QCOMPARE(recorder.results.at(0).status, Status::Bound);
+        QCOMPARE(log(),
+                 QStringList({QStringLiteral("Register " ZL_APP_ID), QStringLiteral("CreateSession zephyrlatch"),
+                              QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=SHIFT+LOGO+1").arg(kA, kB)}));
+
+        QVERIFY(activate(kB));
+        QTRY_COMPARE(recorder.activated, QStringList{kB});
+        QVERIFY(activate(kA));
+        QTRY_COMPARE(recorder.activated, QStringList({kB, kA}));
+    }
+
+    void rebindOnChange()
+    {
+        GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), generous());
+        Recorder recorder(portal);
+        portal.setShortcuts({kShortcutA, kShortcutB});
+        QTRY_COMPARE(recorder.results.size(), 1);
+
+        // One burst of edits: one new session, bound once, with the last list.
+        portal.setShortcuts({kShortcutA});
+        portal.setShortcuts({kShortcutA, kShortcutC});
+        PortalShortcut renamed = kShortcutC;
+        renamed.name = QStringLiteral("Manual");
+        portal.setShortcuts({kShortcutA, renamed});
+        QTRY_COMPARE(recorder.results.size(), 2);
+        QCOMPARE(recorder.results.at(1).status, Status::Bound);
+        QCOMPARE(
+            log().mid(3),
+            QStringList({QStringLiteral("Session.Close zephyrlatch"), QStringLiteral("CreateSession zephyrlatch"),
+                         QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=CTRL+SHIFT+Return").arg(kA, kC)}));
+        QVERIFY(!activate(kB));
+        QVERIFY(activate(kC));
+        QTRY_COMPARE(recorder.activated, QStringList{kC});
+
+        // The same list again asks the desktop nothing; an empty list only closes the session.
+        portal.setShortcuts({kShortcutA, renamed});
+        QTest::qWait(20 * generous().debounceMs);
+        portal.setShortcuts({});
+        QTRY_COMPARE(recorder.results.size(), 3);
+        QCOMPARE(recorder.results.at(2).status, Status::Bound);
+        QCOMPARE(log().mid(6), QStringList{QStringLiteral("Session.Close zephyrlatch")});
+        QVERIFY(!activate(kA));
+    }
+
+    void changeWhileDialogOpen()
+    {
+        control(QStringLiteral("SetSilence"), {QStringLiteral("BindShortcuts"), QStringLiteral("response")});
+        GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), {10, 20000, 1500});
+        Recorder recorder(portal);
+        portal.setShortcuts({kShortcutA});
+        QTRY_COMPARE(log().size(), 3);
+        // Edits while the desktop's dialog is open wait for it, then bind once.
+        portal.setShortcuts({kShortcutA, kShortcutB});
+        portal.setShortcuts({kShortcutA, kShortcutC});
+        control(QStringLiteral("SetSilence"), {QStringLiteral("BindShortcuts"), QString()});
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.results.size(), 2, 10000);
+        QCOMPARE(recorder.results.at(0).status, Status::Unavailable);
+        QCOMPARE(recorder.results.at(1).status, Status::Bound);
+        QCOMPARE(
+            log().mid(3),
+            QStringList({QStringLiteral("Request.Close"), QStringLiteral("Session.Close zephyrlatch"),
+                         QStringLiteral("CreateSession zephyrlatch"),
+                         QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=CTRL+SHIFT+Return").arg(kA, kC)}));
+    }
+
+    void partialBind()
+    {
+        control(QStringLiteral("LeaveOut"), {kB});
+        control(QStringLiteral("SetTrigger"), {kC, QStringLiteral("Ctrl+Shift+X")});
+        control(QStringLiteral("SetTrigger"), {kD, QStringLiteral("Meta+Ctrl+E")});
+        GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), generous());
+        Recorder recorder(portal);
+        portal.setShortcuts({kShortcutA, kShortcutB, kShortcutC, kShortcutD});
+        QTRY_COMPARE(recorder.results.size(), 1);
+        const PortalBindResult result = recorder.results.at(0);
+        QCOMPARE(result.status, Status::Bound);
+        QCOMPARE(result.shortcuts.size(), 4);
+        const QList<Outcome> outcomes{Outcome::Bound, Outcome::Unbound, Outcome::Reassigned, Outcome::Bound};
+        const QStringList triggers{QStringLiteral("CTRL+ALT+e"), QString(), QStringLiteral("Ctrl+Shift+X"),
+                                   QStringLiteral("Meta+Ctrl+E")};
+        const QStringList ids{kA, kB, kC, kD};
+        for (qsizetype i = 0; i < 4; ++i) {
+            QCOMPARE(result.shortcuts.at(i).id, ids.at(i));
+            QCOMPARE(result.shortcuts.at(i).outcome, outcomes.at(i));
+            QCOMPARE(result.shortcuts.at(i).trigger, triggers.at(i));
+        }
+        // A shortcut fires through whatever trigger the desktop gave it.
+        QVERIFY(activate(kC));
+        QTRY_COMPARE(recorder.activated, QStringList{kC});
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<bool>("portalRunning");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("silence");
+        QTest::addColumn<uint>("code");
+        QTest::addColumn<Status>("status");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("no portal") << false << ""
+                                   << "" << 0u << Status::Unavailable << "ServiceUnknown";
+        QTest::newRow("CreateSession never replies") << true << "CreateSession"
+                                                     << "reply" << 0u << Status::Unavailable << "CreateSession: ";
+        QTest::newRow("CreateSession never responds") << true << "CreateSession"
+                                                      << "response" << 0u << Status::Unavailable << "no response";
+        QTest::newRow("dialog never answered") << true << "BindShortcuts"
+                                               << "response" << 0u << Status::Unavailable << "no response";
+        QTest::newRow("CreateSession fails") << true << "CreateSession"
+                                             << "" << 2u << Status::Refused << "response 2";
+        QTest::newRow("user cancels") << true << "BindShortcuts"
+                                      << "" << 1u << Status::Refused << "response 1";
+    }
+
+    void failures()
+    {
+        QFETCH(bool, portalRunning);
+        QFETCH(QString, method);
+        QFETCH(QString, silence);
+        QFETCH(uint, code);
+        QFETCH(Status, status);
+        QFETCH(QString, detail);
+        if (!portalRunning)
+            stopStandIn();
+        if (!silence.isEmpty())
+            control(QStringLiteral("SetSilence"), {method, silence});
+        if (code != 0)
+            control(QStringLiteral("SetResponseCode"), {method, code});
+
+        const PortalTimeouts bounds{10, 1500, 2000};
+        GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), bounds);
+        Recorder recorder(portal);
+        // A client that blocked on a silent portal would stall the loop for a whole bound; the
+        // margin to the 10 ms ticks is wide enough for any load.
+        QElapsedTimer sinceTick;
+        qint64 longestStall = 0;
+        QTimer ticker;
+        ticker.setInterval(10);
+        connect(&ticker, &QTimer::timeout, this, [&] { longestStall = std::max(longestStall, sinceTick.restart()); });
+        sinceTick.start();
+        ticker.start();
+        portal.setShortcuts({kShortcutA});
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.results.size(), 1, 10000);
+        ticker.stop();
+        const PortalBindResult result = recorder.results.at(0);
+        QCOMPARE(result.status, status);
+        QVERIFY2(result.detail.contains(detail), qPrintable(result.detail));
+        QVERIFY2(longestStall < bounds.callMs / 2, qPrintable(QString::number(longestStall)));
+        if (method == u"BindShortcuts") {
+            // The half-made session is not left behind, and nothing fires from it.
+            QTRY_VERIFY(log().contains(QStringLiteral("Session.Close zephyrlatch")));
+            QVERIFY(!activate(kA));
+        }
+    }
+
+private:
+    void stopStandIn()
+    {
+        m_standIn.kill();
+        m_standIn.waitForFinished();
+        QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(
+            QStringLiteral("org.freedesktop.portal.Desktop")));
+    }
+
+    static PortalTimeouts generous() { return {10, 20000, 20000}; }
+
+    QVariant control(const QString &member, const QVariantList &args)
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+            QStringLiteral("io.github.zephyrlatch.PortalStandIn"), member);
+        call.setArguments(args);
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            qWarning("stand-in %s failed: %s", qPrintable(member), qPrintable(reply.errorMessage()));
+            return {};
+        }
+        return reply.arguments().value(0);
+    }
+
+    QStringList log() { return control(QStringLiteral("Log"), {}).toStringList(); }
+    bool activate(const QString &id) { return control(QStringLiteral("Activate"), {id}).toBool(); }
+
+    QProcess m_standIn;
+};
+
+QTEST_GUILESS_MAIN(PortalTest)
+#include "tst_portal.moc"
