@@ -29,6 +29,9 @@ public:
     // Users still hold the hotkey's modifiers when the chord is due; waiting longer would feel broken.
     static constexpr std::chrono::milliseconds kModifierWait{1000};
     static constexpr std::chrono::milliseconds kModifierPoll{10};
+    // How long the clipboard keeps a pasted text for a target that has not asked for it yet.
+    static constexpr std::chrono::milliseconds kReadWait{500};
+    static constexpr std::chrono::milliseconds kReadPoll{5};
 
     PasteSequence(Pasteboard &pasteboard, SyntheticKeys &keys, Scheduler &scheduler);
     ~PasteSequence();
@@ -47,6 +50,8 @@ private:
 
     void startNext();
     void finishJob();
+    void afterTextRead();
+    void whenTextRead(std::chrono::milliseconds deadline, std::function<void()> then);
     void restore();
     void whenModifiersReleased(std::chrono::milliseconds deadline, std::function<void()> then);
     void later(std::chrono::milliseconds delay, std::function<void()> step);
@@ -59,6 +64,8 @@ private:
     // Outer optional: whether a snapshot is held at all; inner: the clipboard had an owner.
     std::optional<std::optional<PasteboardSnapshot>> m_saved;
     quint64 m_restoreTicket = 0;
+    // Reads of the pasted text counted when its chord went out; none while no chord awaits its read.
+    std::optional<int> m_readsAtChord;
     // Scheduled steps hold this weakly so that none touches a destroyed sequence.
     std::shared_ptr<PasteSequence *> m_self;
 };
