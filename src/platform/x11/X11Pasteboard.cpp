@@ -32,13 +32,13 @@ Reply<T> reply(T *value)
 
 const QByteArray kPasswordHint = QByteArrayLiteral("x-kde-passwordManagerHint");
 
+// The targets Qt offers for a text.
 PasteboardSnapshot textFormats(const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
-    return {{QStringLiteral("UTF8_STRING"), utf8},
-            {QStringLiteral("text/plain;charset=utf-8"), utf8},
-            {QStringLiteral("text/plain"), utf8},
-            {QStringLiteral("STRING"), text.toLatin1(), QByteArrayLiteral("STRING")},
+    return {{QStringLiteral("text/plain"), utf8},
+            {QStringLiteral("UTF8_STRING"), utf8},
+            {QStringLiteral("STRING"), text.toLatin1()},
             {QStringLiteral("TEXT"), utf8, QByteArrayLiteral("UTF8_STRING")}};
 }
 
@@ -48,9 +48,11 @@ std::optional<PasteboardSnapshot> qtSnapshot()
     const QMimeData *data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
     if (!data)
         return std::nullopt;
-    PasteboardSnapshot result = data->hasText() ? textFormats(data->text()) : PasteboardSnapshot{};
+    PasteboardSnapshot result;
     for (const QString &type : data->formats()) {
-        if (type != QLatin1StringView("text/plain") && !X11Pasteboard::isBookkeeping(type.toUtf8()))
+        if (type == QLatin1StringView("text/plain"))
+            result.append(textFormats(data->text()));
+        else if (!X11Pasteboard::isBookkeeping(type.toUtf8()))
             result.append(PasteboardFormat{type, data->data(type)});
     }
     return result;
@@ -151,6 +153,7 @@ private:
     };
 
     xcb_generic_event_t *waitFor(const std::function<bool(const xcb_generic_event_t *)> &match, QDeadlineTimer deadline);
+    // Nothing when refused, too large or not answered in time; the last two also set m_broken.
     std::optional<PasteboardFormat> read(xcb_atom_t target, const QString &name, QDeadlineTimer budget);
     std::optional<QByteArray> readChunks(xcb_atom_t &type, quint8 &unitBits, QDeadlineTimer budget);
     xcb_timestamp_t serverTime();
@@ -170,6 +173,9 @@ private:
     bool m_offeringText = false;
     xcb_timestamp_t m_since = XCB_CURRENT_TIME;
     std::vector<Transfer> m_transfers;
+    // An owner that missed a deadline or a transfer we abandoned may still write into our property,
+    // so the snapshot ends there with what it has.
+    bool m_broken = false;
 };
 
 // Waits on our socket alone; events that do not match are handled as usual, so requests to us
@@ -208,6 +214,7 @@ std::optional<PasteboardSnapshot> X11Pasteboard::Connection::snapshot()
         return qtSnapshot();
 
     QDeadlineTimer budget(kSnapshotBudgetMs);
+    m_broken = false;
     PasteboardSnapshot result;
     const std::optional<PasteboardFormat> list = read(m_targets, QStringLiteral("TARGETS"), budget);
     if (!list || list->unitBits != 32)
@@ -221,7 +228,7 @@ std::optional<PasteboardSnapshot> X11Pasteboard::Connection::snapshot()
     qsizetype total = 0;
     for (size_t i = 0; i < targets.size(); ++i) {
         auto name = reply(xcb_get_atom_name_reply(m_c, cookies[i], nullptr));
-        if (!name || seen.contains(targets[i]) || budget.hasExpired())
+        if (!name || seen.contains(targets[i]) || budget.hasExpired() || m_broken)
             continue;
         seen.insert(targets[i]);
         const QByteArray target(xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get()));
@@ -236,7 +243,6 @@ std::optional<PasteboardSnapshot> X11Pasteboard::Connection::snapshot()
     return result;
 }
 
-// Converts one target into our property; nothing when refused, too large or not answered in time.
 std::optional<PasteboardFormat> X11Pasteboard::Connection::read(xcb_atom_t target, const QString &name,
                                                                 QDeadlineTimer budget)
 {
@@ -250,8 +256,10 @@ std::optional<PasteboardFormat> X11Pasteboard::Connection::read(xcb_atom_t targe
                 && notify->selection == m_clipboard && notify->target == target;
         },
         deadline);
-    if (!event)
+    if (!event) {
+        m_broken = true;
         return std::nullopt;
+    }
     const bool refused = reinterpret_cast<xcb_selection_notify_event_t *>(event)->property == XCB_NONE;
     std::free(event);
     if (refused)
@@ -268,6 +276,7 @@ std::optional<PasteboardFormat> X11Pasteboard::Connection::read(xcb_atom_t targe
     if (type == m_incr) {
         value.reset();
         data = readChunks(type, unitBits, budget);
+        m_broken = !data;
     } else {
         data = QByteArray(static_cast<const char *>(xcb_get_property_value(value.get())),
                           xcb_get_property_value_length(value.get()));
@@ -503,6 +512,7 @@ void X11Pasteboard::clear()
 void X11Pasteboard::setSecretText(const QString &text)
 {
     PasteboardSnapshot formats = textFormats(text);
+    formats.append(PasteboardFormat{QStringLiteral("text/plain;charset=utf-8"), text.toUtf8()});
     formats.append(PasteboardFormat{QString::fromLatin1(kPasswordHint), QByteArrayLiteral("secret")});
     if (Connection *c = connection())
         c->offer(formats, true);
