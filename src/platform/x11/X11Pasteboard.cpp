@@ -12,6 +12,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -400,7 +401,7 @@ void X11Pasteboard::Connection::handle(xcb_generic_event_t *event)
     }
     case XCB_PROPERTY_NOTIFY: {
         const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
-        if (notify->state != XCB_PROPERTY_DELETE)
+        if (notify->state != XCB_PROPERTY_DELETE || notify->window == m_window)
             break;
         for (Transfer &transfer : m_transfers) {
             if (transfer.requestor == notify->window && transfer.property == notify->atom) {
@@ -409,6 +410,12 @@ void X11Pasteboard::Connection::handle(xcb_generic_event_t *event)
             }
         }
         std::erase_if(m_transfers, [](const Transfer &t) { return t.offset < 0; });
+        // The requestor's window is not ours: stop hearing of it once no transfer to it remains.
+        if (std::none_of(m_transfers.begin(), m_transfers.end(),
+                         [&](const Transfer &t) { return t.requestor == notify->window; })) {
+            const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
+            xcb_change_window_attributes(m_c, notify->window, XCB_CW_EVENT_MASK, &none);
+        }
         break;
     }
     default:
