@@ -75,6 +75,7 @@ int own(char **argv, int argc)
     }
     const xcb_atom_t clipboard = atom("CLIPBOARD"), targets = atom("TARGETS"), incr = atom("INCR");
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+    free(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr));
     std::printf("owned\n");
     std::fflush(stdout);
     std::vector<Transfer> transfers;
