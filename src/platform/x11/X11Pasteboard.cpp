@@ -1,5 +1,7 @@
 #include "X11Pasteboard.h"
 
+#include "X11SelectionServer.h"
+
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
@@ -12,7 +14,6 @@
 
 #include <poll.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -82,8 +83,8 @@ public:
         m_clipboard = atom("CLIPBOARD");
         m_incr = atom("INCR");
         m_targets = atom("TARGETS");
-        m_timestamp = atom("TIMESTAMP");
         m_property = atom("_ZL_SELECTION");
+        m_server.emplace(m_c, m_window);
         m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_c), QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { processEvents(); });
     }
@@ -105,7 +106,7 @@ public:
     {
         processEvents();
         const xcb_window_t current = owner();
-        return current != XCB_NONE && !(m_owning && current == m_window);
+        return current != XCB_NONE && !(m_server->owning() && current == m_window);
     }
 
     xcb_atom_t atom(const QByteArray &name)
@@ -120,60 +121,49 @@ public:
     }
 
     std::optional<PasteboardSnapshot> snapshot();
-    void offer(const PasteboardSnapshot &formats, bool text);
-    void clear();
+
+    void offer(const PasteboardSnapshot &formats, bool text)
+    {
+        processEvents();
+        m_server->offer(formats, text, serverTime());
+        processEvents();
+    }
+
+    void clear()
+    {
+        processEvents();
+        m_server->clear();
+    }
+
+    int textReads()
+    {
+        processEvents();
+        return m_server->textReads();
+    }
 
     void processEvents()
     {
         while (xcb_generic_event_t *event = xcb_poll_for_event(m_c)) {
-            handle(event);
+            m_server->handle(event);
             std::free(event);
         }
-        std::erase_if(m_transfers, [](const Transfer &t) { return t.stall.hasExpired(); });
+        m_server->expire();
     }
 
-    int textReads = 0;
-
 private:
-    // One large format going out in chunks to one requestor.
-    struct Transfer
-    {
-        xcb_window_t requestor;
-        xcb_atom_t property;
-        xcb_atom_t type;
-        quint8 unitBits;
-        QByteArray data;
-        qsizetype offset = 0;
-        QDeadlineTimer stall;
-    };
-    struct Offered
-    {
-        PasteboardFormat format;
-        xcb_atom_t target;
-        xcb_atom_t type;
-    };
-
     xcb_generic_event_t *waitFor(const std::function<bool(const xcb_generic_event_t *)> &match, QDeadlineTimer deadline);
     // Nothing when refused, too large or not answered in time; the last two also set m_broken.
     std::optional<PasteboardFormat> read(xcb_atom_t target, const QString &name, QDeadlineTimer budget);
     std::optional<QByteArray> readChunks(xcb_atom_t &type, quint8 &unitBits, QDeadlineTimer budget);
     xcb_timestamp_t serverTime();
-    void handle(xcb_generic_event_t *event);
-    void answer(const xcb_selection_request_event_t &request);
-    bool put(const Offered &offered, xcb_window_t requestor, xcb_atom_t property);
-    void sendChunk(Transfer &transfer);
 
     xcb_connection_t *m_c = nullptr;
     xcb_window_t m_window = XCB_NONE;
-    xcb_atom_t m_clipboard = XCB_NONE, m_incr = XCB_NONE, m_targets = XCB_NONE, m_timestamp = XCB_NONE;
+    xcb_atom_t m_clipboard = XCB_NONE, m_incr = XCB_NONE, m_targets = XCB_NONE;
     xcb_atom_t m_property = XCB_NONE;
     QHash<QByteArray, xcb_atom_t> m_atoms;
+    std::optional<X11SelectionServer> m_server;
     std::unique_ptr<QSocketNotifier> m_notifier;
-    std::vector<Offered> m_offered;
-    bool m_owning = false;
-    bool m_offeringText = false;
-    xcb_timestamp_t m_since = XCB_CURRENT_TIME;
-    std::vector<Transfer> m_transfers;
     // An owner that missed a deadline or a transfer we abandoned may still write into our property,
     // so the snapshot ends there with what it has.
     bool m_broken = false;
@@ -189,7 +179,7 @@ xcb_generic_event_t *X11Pasteboard::Connection::waitFor(const std::function<bool
         while (xcb_generic_event_t *event = xcb_poll_for_event(m_c)) {
             if (match(event))
                 return event;
-            handle(event);
+            m_server->handle(event);
             std::free(event);
         }
         if (xcb_connection_has_error(m_c) || deadline.hasExpired())
@@ -205,12 +195,8 @@ std::optional<PasteboardSnapshot> X11Pasteboard::Connection::snapshot()
     const xcb_window_t current = owner();
     if (current == XCB_NONE)
         return std::nullopt;
-    if (current == m_window) {
-        PasteboardSnapshot own;
-        for (const Offered &offered : m_offered)
-            own.append(offered.format);
-        return own;
-    }
+    if (current == m_window)
+        return m_server->offered();
     if (QClipboard *clipboard = QGuiApplication::clipboard(); clipboard && clipboard->ownsClipboard())
         return qtSnapshot();
 
@@ -348,152 +334,6 @@ xcb_timestamp_t X11Pasteboard::Connection::serverTime()
     return time;
 }
 
-void X11Pasteboard::Connection::offer(const PasteboardSnapshot &formats, bool text)
-{
-    processEvents();
-    // First, so that the notice of an earlier clear() cannot drop the new offer.
-    m_since = serverTime();
-    std::vector<xcb_intern_atom_cookie_t> cookies;
-    for (const PasteboardFormat &format : formats) {
-        const QByteArray target = format.type.toUtf8();
-        const QByteArray type = format.dataType.isEmpty() ? target : format.dataType;
-        cookies.push_back(xcb_intern_atom(m_c, 0, target.size(), target.constData()));
-        cookies.push_back(xcb_intern_atom(m_c, 0, type.size(), type.constData()));
-    }
-    m_offered.clear();
-    for (qsizetype i = 0; i < formats.size(); ++i) {
-        auto target = reply(xcb_intern_atom_reply(m_c, cookies[2 * i], nullptr));
-        auto type = reply(xcb_intern_atom_reply(m_c, cookies[2 * i + 1], nullptr));
-        if (target && type)
-            m_offered.push_back({formats.at(i), target->atom, type->atom});
-    }
-    xcb_set_selection_owner(m_c, m_window, m_clipboard, m_since);
-    m_owning = owner() == m_window;
-    m_offeringText = text;
-    textReads = 0;
-    processEvents();
-}
-
-void X11Pasteboard::Connection::clear()
-{
-    processEvents();
-    // With the time we took it at, a client that took the clipboard after us keeps it.
-    xcb_set_selection_owner(m_c, XCB_NONE, m_clipboard, m_owning ? m_since : XCB_CURRENT_TIME);
-    xcb_flush(m_c);
-    m_owning = false;
-    m_offered.clear();
-}
-
-void X11Pasteboard::Connection::handle(xcb_generic_event_t *event)
-{
-    switch (eventType(event)) {
-    case XCB_SELECTION_REQUEST:
-        answer(*reinterpret_cast<xcb_selection_request_event_t *>(event));
-        break;
-    case XCB_SELECTION_CLEAR: {
-        // Our own clear() is announced too, possibly only after we took the clipboard again.
-        const auto *clear = reinterpret_cast<xcb_selection_clear_event_t *>(event);
-        if (clear->selection == m_clipboard && clear->time >= m_since) {
-            m_owning = false;
-            m_offered.clear();
-        }
-        break;
-    }
-    case XCB_PROPERTY_NOTIFY: {
-        const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
-        if (notify->state != XCB_PROPERTY_DELETE || notify->window == m_window)
-            break;
-        for (Transfer &transfer : m_transfers) {
-            if (transfer.requestor == notify->window && transfer.property == notify->atom) {
-                sendChunk(transfer);
-                break;
-            }
-        }
-        std::erase_if(m_transfers, [](const Transfer &t) { return t.offset < 0; });
-        // The requestor's window is not ours: stop hearing of it once no transfer to it remains.
-        if (std::none_of(m_transfers.begin(), m_transfers.end(),
-                         [&](const Transfer &t) { return t.requestor == notify->window; })) {
-            const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
-            xcb_change_window_attributes(m_c, notify->window, XCB_CW_EVENT_MASK, &none);
-        }
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-void X11Pasteboard::Connection::answer(const xcb_selection_request_event_t &request)
-{
-    xcb_selection_notify_event_t notify{};
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request.time;
-    notify.requestor = request.requestor;
-    notify.selection = request.selection;
-    notify.target = request.target;
-    notify.property = XCB_NONE;
-    // Clients before ICCCM 2 leave the property out and mean the target's name.
-    const xcb_atom_t property = request.property != XCB_NONE ? request.property : request.target;
-    const bool current = request.time == XCB_CURRENT_TIME || m_since == XCB_CURRENT_TIME || request.time >= m_since;
-    if (m_owning && request.selection == m_clipboard && current) {
-        if (request.target == m_targets) {
-            std::vector<xcb_atom_t> list{m_targets, m_timestamp};
-            for (const Offered &offered : m_offered)
-                list.push_back(offered.target);
-            xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32,
-                                list.size(), list.data());
-            notify.property = property;
-        } else if (request.target == m_timestamp) {
-            xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_INTEGER, 32, 1,
-                                &m_since);
-            notify.property = property;
-        } else {
-            for (const Offered &offered : m_offered) {
-                if (offered.target != request.target)
-                    continue;
-                if (put(offered, request.requestor, property)) {
-                    notify.property = property;
-                    if (m_offeringText && offered.format.type.toUtf8() != kPasswordHint)
-                        ++textReads;
-                }
-                break;
-            }
-        }
-    }
-    xcb_send_event(m_c, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&notify));
-    xcb_flush(m_c);
-}
-
-bool X11Pasteboard::Connection::put(const Offered &offered, xcb_window_t requestor, xcb_atom_t property)
-{
-    const PasteboardFormat &format = offered.format;
-    const quint8 bits = format.unitBits == 16 || format.unitBits == 32 ? quint8(format.unitBits) : quint8(8);
-    if (format.data.size() <= kChunkBytes) {
-        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, requestor, property, offered.type, bits,
-                            format.data.size() / (bits / 8), format.data.constData());
-        return true;
-    }
-    // The requestor deletes the property to ask for each next chunk; we hear of that through its window.
-    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(m_c, requestor, XCB_CW_EVENT_MASK, &mask);
-    const uint32_t size = uint32_t(format.data.size());
-    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, requestor, property, m_incr, 32, 1, &size);
-    m_transfers.push_back({requestor, property, offered.type, bits, format.data, 0, QDeadlineTimer(kTransferTimeoutMs)});
-    return true;
-}
-
-// Ends with an empty chunk; the transfer is marked done (offset -1) once that went out.
-void X11Pasteboard::Connection::sendChunk(Transfer &transfer)
-{
-    const int unit = transfer.unitBits / 8;
-    const qsizetype length = std::min(kChunkBytes, transfer.data.size() - transfer.offset) / unit * unit;
-    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, transfer.requestor, transfer.property, transfer.type,
-                        transfer.unitBits, length / unit, transfer.data.constData() + transfer.offset);
-    xcb_flush(m_c);
-    transfer.offset = length == 0 ? -1 : transfer.offset + length;
-    transfer.stall = QDeadlineTimer(kTransferTimeoutMs);
-}
-
 X11Pasteboard::X11Pasteboard() = default;
 X11Pasteboard::~X11Pasteboard() = default;
 
@@ -542,8 +382,7 @@ int X11Pasteboard::textReads()
     Connection *c = connection();
     if (!c)
         return 0;
-    c->processEvents();
-    return c->textReads;
+    return c->textReads();
 }
 
 bool X11Pasteboard::isBookkeeping(const QByteArray &target)

@@ -9,8 +9,8 @@ namespace zl {
 /**
  * The CLIPBOARD selection on a private X connection of its own, so Qt's clipboard code never sees
  * our transfers. Snapshots read every target's raw bytes (INCR included); once written, this
- * process owns the selection and serves exactly those bytes from memory, so a snapshot survives
- * its original owner. Incoming requests are served from the event loop.
+ * process owns the selection and serves exactly those bytes from memory (X11SelectionServer), so
+ * a snapshot survives its original owner. Requests are served from the event loop.
  */
 class X11Pasteboard final : public Pasteboard
 {
@@ -21,9 +21,6 @@ public:
     // Per answer (and per INCR chunk) of the owner, and for the whole snapshot.
     static constexpr int kRequestTimeoutMs = 500;
     static constexpr int kSnapshotBudgetMs = 2000;
-    // Larger formats are served in chunks of this size (INCR); a requestor stalling longer is dropped.
-    static constexpr qsizetype kChunkBytes = 256 * 1024;
-    static constexpr int kTransferTimeoutMs = 5000;
 
     X11Pasteboard();
     ~X11Pasteboard() override;
