@@ -7,6 +7,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
