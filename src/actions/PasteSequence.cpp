@@ -29,8 +29,8 @@ void PasteSequence::paste(const QString &text, bool pressEnter)
         startNext();
 }
 
-// A job owns the clipboard from placing its text until its last key press; the next job starts
-// only then, so every chord pastes its own text and never an earlier or later one.
+// A job owns the clipboard from placing its text until its last key press and the target's read
+// of the text (or a bound); the next job starts only then, so every chord pastes its own text.
 void PasteSequence::startNext()
 {
     const Job job = std::move(m_pending.front());
@@ -48,7 +48,10 @@ void PasteSequence::startNext()
         return;
     }
 
-    // Only the first of overlapping pastes sees the user's content; later ones would copy our text.
+    // Only the first of overlapping pastes sees the user's content; later ones would copy our text,
+    // unless the user copied something meanwhile: that copy is then what to put back.
+    if (m_saved && m_pasteboard.takenByOther())
+        m_saved.reset();
     if (!m_saved)
         m_saved = m_pasteboard.snapshot();
     m_pasteboard.clear();
@@ -56,8 +59,10 @@ void PasteSequence::startNext()
 
     const bool pressEnter = job.pressEnter;
     whenKeysSettled(deadline, [this, pressEnter] {
+        const int readsBefore = m_pasteboard.textReads();
         if (!m_keys.postPasteChord())
             return keysNotPosted(kNoSyntheticInput);
+        m_readsAtChord = readsBefore;
         if (!pressEnter) {
             finishJob();
             return;
@@ -75,7 +80,20 @@ void PasteSequence::keysNotPosted(QLatin1StringView reason)
     finishJob();
 }
 
+// The target asks for the text some time after the chord; the clipboard keeps the text until then.
 void PasteSequence::finishJob()
+{
+    if (!m_readsAtChord) {
+        afterTextRead();
+        return;
+    }
+    whenTextRead(m_scheduler.now() + kReadWait, [this] {
+        m_readsAtChord.reset();
+        afterTextRead();
+    });
+}
+
+void PasteSequence::afterTextRead()
 {
     m_running = false;
     if (!m_pending.empty()) {
@@ -92,14 +110,26 @@ void PasteSequence::finishJob()
     });
 }
 
-// Unconditional: whatever is on the clipboard now is replaced, so the pasted text never stays behind.
+// The pasted text never stays behind: either it is replaced, or a copy the user made meanwhile
+// already replaced it and stays.
 void PasteSequence::restore()
 {
-    m_pasteboard.clear();
     const std::optional<PasteboardSnapshot> saved = std::move(*m_saved);
     m_saved.reset();
+    if (m_pasteboard.takenByOther())
+        return;
+    m_pasteboard.clear();
     if (saved && !saved->isEmpty())
         m_pasteboard.write(*saved);
+}
+
+void PasteSequence::whenTextRead(std::chrono::milliseconds deadline, std::function<void()> then)
+{
+    if (m_pasteboard.textReads() > *m_readsAtChord || m_scheduler.now() >= deadline) {
+        then();
+        return;
+    }
+    later(kReadPoll, [this, deadline, then = std::move(then)]() mutable { whenTextRead(deadline, std::move(then)); });
 }
 
 // Polls instead of blocking so the event loop keeps serving the clipboard to the target meanwhile.

@@ -32,6 +32,9 @@ public:
     // Users still hold the hotkey's modifiers when the chord is due; waiting longer would feel broken.
     static constexpr std::chrono::milliseconds kModifierWait{1000};
     static constexpr std::chrono::milliseconds kModifierPoll{10};
+    // How long the clipboard keeps a pasted text for a target that has not asked for it yet.
+    static constexpr std::chrono::milliseconds kReadWait{500};
+    static constexpr std::chrono::milliseconds kReadPoll{5};
 
     PasteSequence(Pasteboard &pasteboard, SyntheticKeys &keys, Scheduler &scheduler, LogSink &log);
     ~PasteSequence();
@@ -50,6 +53,8 @@ private:
 
     void startNext();
     void finishJob();
+    void afterTextRead();
+    void whenTextRead(std::chrono::milliseconds deadline, std::function<void()> then);
     void restore();
     void whenKeysSettled(std::chrono::milliseconds deadline, std::function<void()> post);
     void keysNotPosted(QLatin1StringView reason);
@@ -64,6 +69,8 @@ private:
     // Outer optional: whether a snapshot is held at all; inner: the clipboard had an owner.
     std::optional<std::optional<PasteboardSnapshot>> m_saved;
     quint64 m_restoreTicket = 0;
+    // Reads of the pasted text counted when its chord went out; none while no chord awaits its read.
+    std::optional<int> m_readsAtChord;
     // Scheduled steps hold this weakly so that none touches a destroyed sequence.
     std::shared_ptr<PasteSequence *> m_self;
 };

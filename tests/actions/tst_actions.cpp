@@ -73,6 +73,8 @@ private Q_SLOTS:
     void chordWaitsForModifiers_data();
     void chordWaitsForModifiers();
     void overlappingPastesKeepUserClipboard();
+    void copyDuringPasteStays_data();
+    void copyDuringPasteStays();
     void stepsAfterDestructionDoNothing();
     void permissions();
 
@@ -219,6 +221,29 @@ void TestActions::overlappingPastesKeepUserClipboard()
     QCOMPARE(m->journal.entries().filter(QStringLiteral("return")).size(), 2);
     QCOMPARE(m->journal.entries().filter(QStringLiteral("write")).size(), 1);
     QCOMPARE(m->pasteboard.contents, std::optional(kUserClipboard));
+}
+
+void TestActions::copyDuringPasteStays_data()
+{
+    QTest::addColumn<int>("copyAt");
+    QTest::addColumn<bool>("queued");
+    QTest::newRow("before the restore") << 120 << false;
+    QTest::newRow("before the next queued paste") << 30 << true;
+}
+
+// The user's copy replaced our text already; putting the older clipboard back would lose it.
+void TestActions::copyDuringPasteStays()
+{
+    QFETCH(int, copyAt);
+    QFETCH(bool, queued);
+    const PasteboardSnapshot copy{{QStringLiteral("text/plain"), QByteArrayLiteral("copied")}};
+    m->run(ActionType::PasteText, QStringLiteral("A"));
+    if (queued)
+        m->run(ActionType::PasteText, QStringLiteral("B"));
+    m->scheduler.advance(std::chrono::milliseconds(copyAt));
+    m->pasteboard.contents = copy;
+    m->scheduler.advance(5s);
+    QCOMPARE(m->pasteboard.contents, std::optional(copy));
 }
 
 void TestActions::stepsAfterDestructionDoNothing()

@@ -10,7 +10,9 @@
 #include "X11SyntheticKeys.h"
 
 #include <QElapsedTimer>
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +21,16 @@
 #include <utility>
 
 namespace zl {
+
+char *toString(const PasteboardFormat &format)
+{
+    const QByteArray shown = format.data.size() > 64 ? format.data.left(64) + "..." : format.data;
+    return QTest::toString(QStringLiteral("%1 [%2/%3] %4 bytes: %5")
+                               .arg(format.type, QString::fromUtf8(format.dataType))
+                               .arg(format.unitBits)
+                               .arg(format.data.size())
+                               .arg(QString::fromLatin1(shown.toHex(' '))));
+}
 
 // The real clipboard and XTest against a separate X client, with xclip and xdotool as other peers.
 class TestPaste : public QObject
@@ -37,11 +49,16 @@ private Q_SLOTS:
     void chordFollowsActiveLayoutGroup();
     void clipboardIsRestoredByteForByte_data();
     void clipboardIsRestoredByteForByte();
+    void userCopyDuringPasteSurvives();
+    void pastesInQuickSuccessionEachDeliverTheirText();
     void heldModifiers_data();
     void heldModifiers();
     void withoutXtest();
 
 private:
+    PasteboardFormat readBack(const PasteboardFormat &format);
+    QByteArrayList contentTargets();
+    QString writeFile(const QByteArray &bytes, const QString &name = QStringLiteral("source"));
     void startTarget(bool terminal);
     QString targetFile(const QString &suffix = {}) const;
     QByteArray runTool(const QString &program, const QStringList &args);
@@ -130,6 +147,14 @@ QString TestPaste::targetFile(const QString &suffix) const
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+QString TestPaste::writeFile(const QByteArray &bytes, const QString &name)
+{
+    QFile file(m_dir.filePath(QString(name).replace(u'/', u'_')));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        return {};
+    return file.fileName();
+}
+
 // Runs a peer while our event loop keeps serving the clipboard it may ask us for.
 QByteArray TestPaste::runTool(const QString &program, const QStringList &args)
 {
@@ -174,11 +199,7 @@ void TestPaste::targetReceivesTextAndReturn()
 
 void TestPaste::copyWithXclip(const QByteArray &bytes)
 {
-    QFile source(m_dir.filePath(QStringLiteral("source")));
-    QVERIFY(source.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    source.write(bytes);
-    source.close();
-    QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-i", source.fileName()}));
+    QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-i", writeFile(bytes)}));
     QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), bytes, 10000);
 }
 
@@ -218,47 +239,106 @@ void TestPaste::chordFollowsActiveLayoutGroup()
     QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("grouped\n"), 5000);
 }
 
+// Targets, property types, unit sizes and bytes as an independent raw X client reads them.
+PasteboardFormat TestPaste::readBack(const PasteboardFormat &format)
+{
+    const QByteArray out = runTool(QStringLiteral(ZL_CLIP_PEER), {"read", format.type});
+    const qsizetype newline = out.indexOf('\n');
+    const QList<QByteArray> head = out.left(newline).split(' ');
+    const QByteArray type = head.value(0);
+    return {format.type, out.mid(newline + 1), type == format.type.toUtf8() ? QByteArray() : type,
+            head.value(1).toInt()};
+}
+
+QByteArrayList TestPaste::contentTargets()
+{
+    QByteArrayList targets = runTool(QStringLiteral(ZL_CLIP_PEER), {"read", "TARGETS"}).split('\n');
+    targets.removeIf([](const QByteArray &t) { return t.isEmpty() || X11Pasteboard::isBookkeeping(t); });
+    return targets;
+}
+
 void TestPaste::clipboardIsRestoredByteForByte_data()
 {
-    QTest::addColumn<QStringList>("types");
-    QTest::addColumn<QList<QByteArray>>("bytes");
-    QTest::newRow("xclip text") << QStringList{"UTF8_STRING"} << QList<QByteArray>{"plain ü text\nline 2"};
-    QTest::newRow("xclip html") << QStringList{"text/html"} << QList<QByteArray>{"<b>Grüße</b>\n<i>x</i>"};
-    QTest::newRow("xclip png") << QStringList{"image/png"}
-                               << QList<QByteArray>{QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\xff", 18)};
+    QTest::addColumn<QString>("owner");
+    QTest::addColumn<PasteboardSnapshot>("formats");
+    QTest::newRow("xclip text") << "xclip" << PasteboardSnapshot{{"UTF8_STRING", "plain ü text\nline 2"}};
     // What the target's "own" command offers.
     QTest::newRow("Qt client, three formats")
-        << QStringList{"UTF8_STRING", "text/html", "image/png"}
-        << QList<QByteArray>{"pläin\n", "<p>h\xc3\xa4</p>", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\0IEND", 16)};
+        << "qt"
+        << PasteboardSnapshot{{"UTF8_STRING", "pläin\n"},
+                              {"text/html", "<p>h\xc3\xa4</p>"},
+                              {"image/png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\0IEND", 16)}};
+    // This process's own windows answer only from its event loop, which a blocking read would stall.
+    QTest::newRow("this process") << "here" << PasteboardSnapshot{{"UTF8_STRING", "our own ✓"}};
+    const QByteArray html = QByteArray("\xff\xfe<\0b\0>\0\xfc\0<\0/\0b\0>\0", 18);
+    QTest::newRow("raw: bytes that are no UTF-8, trailing NUL, UTF-16 HTML, a type of its own")
+        << "raw"
+        << PasteboardSnapshot{{"UTF8_STRING", "\xff\xfe" "ab"},
+                              {"STRING", QByteArray("abc\0", 4)},
+                              {"text/html", html},
+                              {"TEXT", "t", "UTF8_STRING"}};
+    QByteArray image(3 * 1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < image.size(); ++i)
+        image[i] = char((i * 7919) >> 3);
+    QTest::newRow("raw: image in chunks, empty format, 32-bit units")
+        << "raw"
+        << PasteboardSnapshot{{"image/png", image},
+                              {"application/x-empty", ""},
+                              {"x-zl/units", QByteArray("\1\0\0\0\2\0\0\0", 8), "INTEGER", 32}};
 }
 
 void TestPaste::clipboardIsRestoredByteForByte()
 {
-    QFETCH(QStringList, types);
-    QFETCH(QList<QByteArray>, bytes);
+    QFETCH(QString, owner);
+    QFETCH(PasteboardSnapshot, formats);
 
-    if (types.size() == 1) {
-        QFile source(m_dir.filePath(QStringLiteral("source")));
-        QVERIFY(source.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        source.write(bytes.first());
-        source.close();
-        QStringList args{"-selection", "clipboard", "-i", source.fileName()};
-        if (types.first() != QLatin1StringView("UTF8_STRING")) // plain text keeps xclip's usual set of targets
-            args << "-t" << types.first();
-        QVERIFY(QProcess::startDetached("xclip", args));
+    QProcess peer;
+    if (owner == QLatin1StringView("xclip")) {
+        QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-i", writeFile(formats.first().data)}));
+    } else if (owner == QLatin1StringView("here")) {
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(formats.first().data));
+    } else if (owner == QLatin1StringView("qt")) {
+        QFile::remove(m_out + ".ack");
+        m_target->write("own\n");
+        QTRY_VERIFY(QFile::exists(m_out + ".ack"));
     } else {
-        targetCommand("own");
+        QStringList args{"own"};
+        for (const PasteboardFormat &f : formats)
+            args << f.type << (f.dataType.isEmpty() ? f.type : f.dataType) << QString::number(f.unitBits)
+                 << writeFile(f.data, f.type);
+        peer.start(QStringLiteral(ZL_CLIP_PEER), args);
+        QVERIFY(peer.waitForReadyRead(10000));
     }
-    const QStringList clip{"-selection", "clipboard", "-o", "-t"};
-    QTRY_COMPARE_WITH_TIMEOUT(runTool("xclip", clip + QStringList{types.first()}), bytes.first(), 10000);
+    for (const PasteboardFormat &f : formats)
+        QTRY_COMPARE_WITH_TIMEOUT(readBack(f), f, 10000);
+    const QByteArrayList targets = contentTargets();
 
     paste(ActionType::PasteText, QStringLiteral("temporary"));
     QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("temporary"), 10000);
     QTest::qWait(300); // past the restore
-    for (qsizetype i = 0; i < types.size(); ++i)
-        QCOMPARE(runTool("xclip", clip + QStringList{types.at(i)}), bytes.at(i));
-    const QByteArray targets = runTool("xclip", clip + QStringList{"TARGETS"});
-    QVERIFY2(!targets.contains("x-kde-passwordManagerHint"), targets.constData());
+    for (const PasteboardFormat &f : formats)
+        QCOMPARE(readBack(f), f);
+    QCOMPARE(contentTargets(), targets);
+}
+
+// A copy made while a paste runs is the user's latest word: the restore must not overwrite it.
+void TestPaste::userCopyDuringPasteSurvives()
+{
+    copyWithXclip("before");
+    paste(ActionType::PasteText, QStringLiteral("temporary"));
+    QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-i", writeFile("mine")}));
+    QTRY_VERIFY_WITH_TIMEOUT(!targetFile().isEmpty(), 10000);
+    QTest::qWait(300); // past the restore
+    QCOMPARE(clipboardText(), QByteArray("mine"));
+}
+
+// The second paste must not replace the first one's text before the target has read it.
+void TestPaste::pastesInQuickSuccessionEachDeliverTheirText()
+{
+    paste(ActionType::PasteText, QStringLiteral("first "));
+    QTest::qWait(5);
+    paste(ActionType::PasteText, QStringLiteral("second"));
+    QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("first second"), 10000);
 }
 
 void TestPaste::heldModifiers_data()

@@ -26,16 +26,22 @@ public:
         m_journal.add(QStringLiteral("set ") + text);
         contents = PasteboardSnapshot{{QStringLiteral("text/plain"), text.toUtf8()},
                                       {QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret")}};
+        m_offered = contents;
     }
     void write(const PasteboardSnapshot &formats) override
     {
         m_journal.add(QStringLiteral("write"));
         contents = formats;
+        m_offered = formats;
     }
+    /** Tests put another client's content on the clipboard by assigning contents. */
+    bool takenByOther() override { return contents && contents != m_offered; }
+    int textReads() override { return m_reads; }
 
-    /** The plain text a paste would insert now. */
+    /** The plain text a paste would insert now; reading it counts as a target's read. */
     QString text() const
     {
+        ++m_reads;
         if (contents) {
             for (const PasteboardFormat &format : *contents) {
                 if (format.type == QLatin1StringView("text/plain"))
@@ -49,6 +55,8 @@ public:
 
 private:
     FakeJournal &m_journal;
+    std::optional<PasteboardSnapshot> m_offered;
+    mutable int m_reads = 0;
 };
 
 } // namespace zl

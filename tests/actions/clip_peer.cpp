@@ -1,0 +1,200 @@
+// A clipboard peer on raw xcb, independent of Qt's clipboard code.
+//   clip_peer own TARGET TYPE UNITBITS FILE ...  owns CLIPBOARD with these targets, prints "owned",
+//                                                serves (INCR above 64 KiB) until another client takes it
+//   clip_peer read TARGET                        prints "TYPE UNITBITS\n" and the bytes; for TARGETS the
+//                                                target names, one a line
+#include <xcb/xcb.h>
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr size_t kChunk = 64 * 1024;
+
+xcb_connection_t *c;
+xcb_window_t window;
+
+xcb_atom_t atom(const std::string &name)
+{
+    xcb_intern_atom_reply_t *r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, name.size(), name.c_str()), nullptr);
+    const xcb_atom_t a = r ? r->atom : XCB_NONE;
+    free(r);
+    return a;
+}
+
+std::string name(xcb_atom_t a)
+{
+    xcb_get_atom_name_reply_t *r = xcb_get_atom_name_reply(c, xcb_get_atom_name(c, a), nullptr);
+    std::string n = r ? std::string(xcb_get_atom_name_name(r), xcb_get_atom_name_name_length(r)) : std::string();
+    free(r);
+    return n;
+}
+
+xcb_generic_event_t *next(int timeoutMs)
+{
+    xcb_flush(c);
+    for (;;) {
+        if (xcb_generic_event_t *e = xcb_poll_for_event(c))
+            return e;
+        pollfd p{xcb_get_file_descriptor(c), POLLIN, 0};
+        if (xcb_connection_has_error(c) || poll(&p, 1, timeoutMs) <= 0)
+            return nullptr;
+    }
+}
+
+struct Format
+{
+    xcb_atom_t target, type;
+    uint8_t bits;
+    std::string data;
+};
+
+struct Transfer
+{
+    xcb_window_t requestor;
+    xcb_atom_t property;
+    const Format *format;
+    size_t offset;
+};
+
+int own(char **argv, int argc)
+{
+    std::vector<Format> formats;
+    for (int i = 0; i + 3 < argc; i += 4) {
+        std::ifstream in(argv[i + 3], std::ios::binary);
+        formats.push_back({atom(argv[i]), atom(argv[i + 1]), uint8_t(std::atoi(argv[i + 2])),
+                           std::string(std::istreambuf_iterator<char>(in), {})});
+    }
+    const xcb_atom_t clipboard = atom("CLIPBOARD"), targets = atom("TARGETS"), incr = atom("INCR");
+    xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+    free(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr));
+    std::printf("owned\n");
+    std::fflush(stdout);
+    std::vector<Transfer> transfers;
+    while (xcb_generic_event_t *e = next(-1)) {
+        const int type = e->response_type & 0x7f;
+        if (type == XCB_SELECTION_CLEAR)
+            return 0;
+        if (type == XCB_SELECTION_REQUEST) {
+            const auto *r = reinterpret_cast<xcb_selection_request_event_t *>(e);
+            xcb_selection_notify_event_t n{};
+            n.response_type = XCB_SELECTION_NOTIFY;
+            n.time = r->time;
+            n.requestor = r->requestor;
+            n.selection = r->selection;
+            n.target = r->target;
+            if (r->target == targets) {
+                std::vector<xcb_atom_t> list{targets};
+                for (const Format &f : formats)
+                    list.push_back(f.target);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, r->requestor, r->property, XCB_ATOM_ATOM, 32,
+                                    list.size(), list.data());
+                n.property = r->property;
+            }
+            for (const Format &f : formats) {
+                if (f.target != r->target)
+                    continue;
+                if (f.data.size() > kChunk) {
+                    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+                    xcb_change_window_attributes(c, r->requestor, XCB_CW_EVENT_MASK, &mask);
+                    const uint32_t size = f.data.size();
+                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, r->requestor, r->property, incr, 32, 1, &size);
+                    transfers.push_back({r->requestor, r->property, &f, 0});
+                } else {
+                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, r->requestor, r->property, f.type, f.bits,
+                                        f.data.size() / (f.bits / 8), f.data.data());
+                }
+                n.property = r->property;
+            }
+            xcb_send_event(c, 0, r->requestor, 0, reinterpret_cast<const char *>(&n));
+        }
+        if (type == XCB_PROPERTY_NOTIFY) {
+            const auto *p = reinterpret_cast<xcb_property_notify_event_t *>(e);
+            for (Transfer &t : transfers) {
+                if (p->state != XCB_PROPERTY_DELETE || t.requestor != p->window || t.property != p->atom
+                    || t.offset > t.format->data.size())
+                    continue;
+                const size_t n = std::min(kChunk, t.format->data.size() - t.offset);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, t.requestor, t.property, t.format->type,
+                                    t.format->bits, n / (t.format->bits / 8), t.format->data.data() + t.offset);
+                t.offset += n ? n : 1;
+            }
+        }
+        free(e);
+    }
+    return 1;
+}
+
+xcb_get_property_reply_t *property(xcb_atom_t p)
+{
+    return xcb_get_property_reply(c, xcb_get_property(c, 1, window, p, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 28), nullptr);
+}
+
+int read(const std::string &targetName)
+{
+    const xcb_atom_t target = atom(targetName), p = atom("ZL_PEER"), incr = atom("INCR");
+    xcb_convert_selection(c, window, atom("CLIPBOARD"), target, p, XCB_CURRENT_TIME);
+    xcb_generic_event_t *e;
+    while ((e = next(5000)) && (e->response_type & 0x7f) != XCB_SELECTION_NOTIFY)
+        free(e);
+    if (!e || reinterpret_cast<xcb_selection_notify_event_t *>(e)->property == XCB_NONE)
+        return 1;
+    free(e);
+    xcb_get_property_reply_t *r = property(p);
+    xcb_atom_t type = r->type;
+    int bits = r->format;
+    std::string data(static_cast<const char *>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
+    if (type == incr) {
+        data.clear();
+        for (bool first = true;;) {
+            free(r);
+            while ((e = next(5000)) && !((e->response_type & 0x7f) == XCB_PROPERTY_NOTIFY
+                                         && reinterpret_cast<xcb_property_notify_event_t *>(e)->state
+                                             == XCB_PROPERTY_NEW_VALUE))
+                free(e);
+            if (!e)
+                return 1;
+            free(e);
+            r = property(p);
+            if (r->type == XCB_NONE) // the notice of the INCR value itself
+                continue;
+            if (first)
+                type = r->type, bits = r->format, first = false;
+            if (xcb_get_property_value_length(r) == 0)
+                break;
+            data.append(static_cast<const char *>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
+        }
+    }
+    free(r);
+    if (target == atom("TARGETS")) {
+        for (size_t i = 0; i + 4 <= data.size(); i += 4)
+            std::printf("%s\n", name(*reinterpret_cast<const xcb_atom_t *>(data.data() + i)).c_str());
+        return 0;
+    }
+    std::printf("%s %d\n", name(type).c_str(), bits);
+    std::fwrite(data.data(), 1, data.size(), stdout);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    c = xcb_connect(nullptr, nullptr);
+    if (argc < 3 || xcb_connection_has_error(c))
+        return 2;
+    window = xcb_generate_id(c);
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, 0, 0, 1,
+                      1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+    return std::string(argv[1]) == "own" ? own(argv + 2, argc - 2) : read(argv[2]);
+}
