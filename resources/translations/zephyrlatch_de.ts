@@ -187,6 +187,10 @@
         <source>Move Down</source>
         <translation>Nach unten</translation>
     </message>
+    <message id="ui.settingsTitle">
+        <source>Zephyrlatch Settings</source>
+        <translation>Zephyrlatch-Einstellungen</translation>
+    </message>
     <message id="ui.add">
         <source>Add</source>
         <translation>Hinzufügen</translation>

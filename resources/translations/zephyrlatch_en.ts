@@ -187,6 +187,10 @@
         <source>Move Down</source>
         <translation>Move Down</translation>
     </message>
+    <message id="ui.settingsTitle">
+        <source>Zephyrlatch Settings</source>
+        <translation>Zephyrlatch Settings</translation>
+    </message>
     <message id="ui.add">
         <source>Add</source>
         <translation>Add</translation>

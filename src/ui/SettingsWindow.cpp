@@ -5,6 +5,7 @@
 #include "Strings.h"
 #include "UiContext.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QEvent>
 #include <QFormLayout>
@@ -36,8 +37,14 @@ SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
 
     auto *content = new QGroupBox(this);
     content->setObjectName(QStringLiteral("settingsContent"));
-    content->setFixedSize(420, 180);
+    // Room for the lines a problem adds; the window grows with them rather than clipping them.
+    content->setMinimumSize(420, 180);
     auto *form = new QFormLayout(content);
+    form->setContentsMargins(18, 18, 18, 18);
+    form->setVerticalSpacing(12);
+    form->setHorizontalSpacing(12);
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
     m_launchAtLoginProblem->setWordWrap(true);
     m_accessibilityLabel->setWordWrap(true);
     m_accessibilityStatus->setWordWrap(true);
@@ -50,7 +57,13 @@ SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
     form->addRow(buttonRow);
 
     auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(12, 12, 12, 12);
     outer->addWidget(content);
+
+    auto *close = new QAction(this);
+    close->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence::Close});
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_launchAtLogin, &QCheckBox::clicked, this, [this](bool checked) {
@@ -66,7 +79,7 @@ SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
 
 void SettingsWindow::refresh()
 {
-    setWindowTitle(text("Zephyrlatch"));
+    setWindowTitle(text("ui.settingsTitle"));
     m_launchAtLogin->setText(text("ui.launchAtLoginToggle"));
     m_launchAtLogin->setChecked(m_context.store.launchAtLogin());
     m_launchAtLoginProblem->setVisible(m_context.store.loginItemFailed());
