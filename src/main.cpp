@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "PlatformServices.h"
 #include "QuitOnSignal.h"
 #include "SingleInstance.h"
@@ -26,6 +27,10 @@ int explainMissingDisplay(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // Requests to the running instance: no window, no display needed.
+    if (const std::optional<int> exitCode = zl::CommandLine::handle(argc, argv))
+        return *exitCode;
+
     // Global grabs and synthetic input exist only on X11; under Wayland use XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         if (!zl::PlatformServices::displayReachable())
@@ -46,5 +51,6 @@ int main(int argc, char **argv)
     zl::ZephyrlatchApp zephyrlatch;
     QObject::connect(&instance, &zl::SingleInstance::activationRequested, &zephyrlatch,
                      &zl::ZephyrlatchApp::showMainWindow);
+    instance.setRequestHandler([&zephyrlatch](const QByteArray &request) { return zephyrlatch.answer(request); });
     return QApplication::exec();
 }

@@ -363,6 +363,50 @@
         <source>&amp;Settings…</source>
         <translation>&amp;Einstellungen…</translation>
     </message>
+    <message id="cli.usage">
+        <source>Usage: zephyrlatch [--run NAME-OR-ID | --list | --import FILE | --export FILE]
+  --run     runs a shortcut in the running Zephyrlatch, as its hotkey would (bind this command in your desktop's keyboard settings)
+  --list    prints the shortcuts: id, name, hotkey, action, on or off
+  --import  appends the shortcuts of a file written by --export or File &gt; Export…
+  --export  writes every shortcut to a file</source>
+        <translation>Aufruf: zephyrlatch [--run NAME-ODER-ID | --list | --import DATEI | --export DATEI]
+  --run     führt ein Tastenkürzel im laufenden Zephyrlatch aus, wie seine Tastenkombination (diesen Befehl in den Tastatureinstellungen des Desktops binden)
+  --list    gibt die Tastenkürzel aus: ID, Name, Tastenkombination, Aktion, an oder aus
+  --import  hängt die Tastenkürzel einer Datei an, die --export oder Datei &gt; Exportieren… geschrieben hat
+  --export  schreibt alle Tastenkürzel in eine Datei</translation>
+    </message>
+    <message id="cli.notRunning">
+        <source>Zephyrlatch is not running. Start it (zephyrlatch), then run this command again.</source>
+        <translation>Zephyrlatch läuft nicht. Starten Sie es (zephyrlatch) und rufen Sie diesen Befehl dann erneut auf.</translation>
+    </message>
+    <message id="cli.noMatch">
+        <source>No shortcut has the name or id “%1” (zephyrlatch --list shows them).</source>
+        <translation>Kein Tastenkürzel hat den Namen oder die ID „%1“ (zephyrlatch --list zeigt sie).</translation>
+    </message>
+    <message id="cli.ambiguous">
+        <source>Several shortcuts are named “%1”; give the id instead (zephyrlatch --list shows it).</source>
+        <translation>Mehrere Tastenkürzel heißen „%1“; geben Sie stattdessen die ID an (zephyrlatch --list zeigt sie).</translation>
+    </message>
+    <message id="cli.disabled">
+        <source>The shortcut “%1” is turned off.</source>
+        <translation>Das Tastenkürzel „%1“ ist ausgeschaltet.</translation>
+    </message>
+    <message id="cli.exported">
+        <source>Shortcuts exported: %1</source>
+        <translation>Exportierte Tastenkürzel: %1</translation>
+    </message>
+    <message id="cli.noAnswer">
+        <source>The running Zephyrlatch gave no usable answer.</source>
+        <translation>Das laufende Zephyrlatch gab keine verwertbare Antwort.</translation>
+    </message>
+    <message id="cli.on">
+        <source>on</source>
+        <translation>an</translation>
+    </message>
+    <message id="cli.off">
+        <source>off</source>
+        <translation>aus</translation>
+    </message>
     <message id="app.noDisplay">
         <source>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
         <translation>Zephyrlatch braucht eine X11-Anzeige, und es war keine erreichbar (DISPLAY ist nicht gesetzt oder sein Server läuft nicht). Starten Sie es aus Ihrer Desktop-Sitzung oder probieren Sie es auf einer virtuellen Anzeige: xvfb-run -a zephyrlatch</translation>

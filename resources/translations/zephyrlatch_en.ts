@@ -363,6 +363,50 @@
         <source>&amp;Settings…</source>
         <translation>&amp;Settings…</translation>
     </message>
+    <message id="cli.usage">
+        <source>Usage: zephyrlatch [--run NAME-OR-ID | --list | --import FILE | --export FILE]
+  --run     runs a shortcut in the running Zephyrlatch, as its hotkey would (bind this command in your desktop's keyboard settings)
+  --list    prints the shortcuts: id, name, hotkey, action, on or off
+  --import  appends the shortcuts of a file written by --export or File &gt; Export…
+  --export  writes every shortcut to a file</source>
+        <translation>Usage: zephyrlatch [--run NAME-OR-ID | --list | --import FILE | --export FILE]
+  --run     runs a shortcut in the running Zephyrlatch, as its hotkey would (bind this command in your desktop's keyboard settings)
+  --list    prints the shortcuts: id, name, hotkey, action, on or off
+  --import  appends the shortcuts of a file written by --export or File &gt; Export…
+  --export  writes every shortcut to a file</translation>
+    </message>
+    <message id="cli.notRunning">
+        <source>Zephyrlatch is not running. Start it (zephyrlatch), then run this command again.</source>
+        <translation>Zephyrlatch is not running. Start it (zephyrlatch), then run this command again.</translation>
+    </message>
+    <message id="cli.noMatch">
+        <source>No shortcut has the name or id “%1” (zephyrlatch --list shows them).</source>
+        <translation>No shortcut has the name or id “%1” (zephyrlatch --list shows them).</translation>
+    </message>
+    <message id="cli.ambiguous">
+        <source>Several shortcuts are named “%1”; give the id instead (zephyrlatch --list shows it).</source>
+        <translation>Several shortcuts are named “%1”; give the id instead (zephyrlatch --list shows it).</translation>
+    </message>
+    <message id="cli.disabled">
+        <source>The shortcut “%1” is turned off.</source>
+        <translation>The shortcut “%1” is turned off.</translation>
+    </message>
+    <message id="cli.exported">
+        <source>Shortcuts exported: %1</source>
+        <translation>Shortcuts exported: %1</translation>
+    </message>
+    <message id="cli.noAnswer">
+        <source>The running Zephyrlatch gave no usable answer.</source>
+        <translation>The running Zephyrlatch gave no usable answer.</translation>
+    </message>
+    <message id="cli.on">
+        <source>on</source>
+        <translation>on</translation>
+    </message>
+    <message id="cli.off">
+        <source>off</source>
+        <translation>off</translation>
+    </message>
     <message id="app.noDisplay">
         <source>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
         <translation>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</translation>

@@ -1,5 +1,7 @@
 #include "ShortcutTransfer.h"
 
+#include "SettingsStore.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -62,6 +64,16 @@ ShortcutTransfer::Import ShortcutTransfer::read(const QString &path, const QList
         taken.insert(item->id);
         result.items << *item;
     }
+    return result;
+}
+
+ShortcutTransfer::Import ShortcutTransfer::appendTo(SettingsStore &store, const QString &path)
+{
+    const QList<ShortcutItem> existing = store.shortcuts();
+    Import result = read(path, existing);
+    // One assignment, so the file is written once and the hotkeys re-registered once.
+    if (result.error.isEmpty() && !result.items.isEmpty())
+        store.setShortcuts(existing + result.items);
     return result;
 }
 

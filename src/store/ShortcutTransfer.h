@@ -10,6 +10,8 @@
 
 namespace zl {
 
+class SettingsStore;
+
 /** Shortcut lists in and out of files, in the stored form. Stateless. */
 class ShortcutTransfer final
 {
@@ -33,6 +35,9 @@ public:
      * in existing (or earlier in the file) is replaced by a fresh one so nothing is overwritten.
      */
     static Import read(const QString &path, const QList<ShortcutItem> &existing);
+
+    /** read() against the store's list, then one assignment that appends what came in. */
+    static Import appendTo(SettingsStore &store, const QString &path);
 };
 
 } // namespace zl

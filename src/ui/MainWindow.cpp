@@ -342,18 +342,14 @@ void MainWindow::addShortcut()
 
 void MainWindow::importFrom(const QString &path)
 {
-    const QList<ShortcutItem> &existing = m_context.store.shortcuts();
-    const ShortcutTransfer::Import result = ShortcutTransfer::read(path, existing);
+    m_search->clear();
+    const ShortcutTransfer::Import result = ShortcutTransfer::appendTo(m_context.store, path);
     if (!result.error.isEmpty()) {
         report(QMessageBox::Warning, text("transfer.importFailed").arg(path, result.error));
         return;
     }
-    if (!result.items.isEmpty()) {
-        m_search->clear();
-        // One assignment, so the file is written once and the hotkeys re-registered once.
-        m_context.store.setShortcuts(existing + result.items);
+    if (!result.items.isEmpty())
         setSelection(result.items.constFirst().id);
-    }
     const QString message = text("transfer.imported").arg(result.items.size());
     if (result.skipped.isEmpty())
         report(QMessageBox::Information, message);

@@ -58,6 +58,7 @@ private slots:
     void closingTheWindowKeepsHotkeys();
     void secondLaunchShowsTheRunningInstance();
     void recordingMovesTheHotkey();
+    void triggerCommand();
     void quitEndsCleanly();
 
 private:
@@ -93,6 +94,31 @@ quint32 TestEndToEnd::mainWindow() const
                                      QStringLiteral("--name"), QStringLiteral("^Zephyrlatch$")})
                                 .split(u'\n', Qt::SkipEmptyParts);
     return ids.isEmpty() ? 0 : ids.last().toUInt();
+}
+
+// What a desktop's own shortcut runs where the program cannot grab keys itself.
+void TestEndToEnd::triggerCommand()
+{
+    auto invoke = [&](const QStringList &arguments, QByteArray *out = nullptr) {
+        QProcess cli;
+        cli.setProcessEnvironment(m_app.processEnvironment());
+        cli.start(QStringLiteral(ZL_PROGRAM), arguments);
+        cli.waitForFinished(10000);
+        if (out)
+            *out = cli.readAllStandardOutput() + cli.readAllStandardError();
+        return cli.exitCode();
+    };
+    const int before = fired();
+    QCOMPARE(invoke({QStringLiteral("--run"), QStringLiteral("Log")}), 0);
+    QTRY_COMPARE(fired(), before + 1);
+
+    QByteArray out;
+    QCOMPARE(invoke({QStringLiteral("--run"), QStringLiteral("Log\nOther")}, &out), 1);
+    QVERIFY2(out.contains("Log\\nOther") && out.count('\n') == 1, out.constData());
+    QCOMPARE(invoke({QStringLiteral("--list")}, &out), 0);
+    QCOMPARE(out.count('\n'), 2);
+    QVERIFY2(out.contains("\tLog\t") && out.contains("\tOther\tCtrl+Alt+O\t"), out.constData());
+    QCOMPARE(fired(), before + 1);
 }
 
 void TestEndToEnd::initTestCase()

@@ -15,6 +15,10 @@ namespace {
 
 const QByteArray kShowRequest = "show\n";
 constexpr int kConnectTimeoutMs = 1000;
+// A run or a list answers at once; an import of a large file may take a moment.
+constexpr int kReplyTimeoutMs = 10000;
+// Far more than any request line (a path or a name), far less than could hurt.
+constexpr qint64 kMaxRequestBytes = 64 * 1024;
 
 QString runtimeFolder()
 {
@@ -73,6 +77,28 @@ bool SingleInstance::claim()
     return true;
 }
 
+void SingleInstance::setRequestHandler(std::function<QByteArray(const QByteArray &)> handler)
+{
+    m_handler = std::move(handler);
+}
+
+std::optional<QByteArray> SingleInstance::ask(const QByteArray &request) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketPath());
+    if (!socket.waitForConnected(kConnectTimeoutMs))
+        return std::nullopt;
+    socket.write(request);
+    QByteArray reply;
+    // The instance closes the connection once it has answered.
+    while (socket.state() == QLocalSocket::ConnectedState && socket.waitForReadyRead(kReplyTimeoutMs))
+        reply += socket.readAll();
+    reply += socket.readAll();
+    if (reply.isEmpty())
+        return std::nullopt;
+    return reply;
+}
+
 void SingleInstance::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
@@ -83,8 +109,16 @@ void SingleInstance::acceptConnections()
         }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (socket->readAll().startsWith(kShowRequest.trimmed()))
+            if (!socket->canReadLine()) {
+                if (socket->bytesAvailable() > kMaxRequestBytes)
+                    socket->abort();
+                return;
+            }
+            const QByteArray request = socket->readLine(kMaxRequestBytes);
+            if (request == kShowRequest)
                 emit activationRequested();
+            else if (m_handler)
+                socket->write(m_handler(request));
             socket->disconnectFromServer();
         });
     }

@@ -4,7 +4,9 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QLocalServer;
 
@@ -28,6 +30,12 @@ public:
 
     QString socketPath() const;
 
+    /** Answers request lines other than "show"; the reply is written back and the connection closed. */
+    void setRequestHandler(std::function<QByteArray(const QByteArray &request)> handler);
+
+    /** Sends one request line to the running instance and waits (bounded) for its reply; none when no instance answers. */
+    std::optional<QByteArray> ask(const QByteArray &request) const;
+
 signals:
     /** Another launch asked the running instance to show its main window. */
     void activationRequested();
@@ -38,6 +46,7 @@ private:
     QString m_folder;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+    std::function<QByteArray(const QByteArray &)> m_handler;
 };
 
 } // namespace zl

@@ -31,7 +31,8 @@ ZephyrlatchApp::ZephyrlatchApp()
                                 m_platform.scheduler, m_platform.log}),
       m_permissions(m_platform.trust, m_platform.workspace),
       m_context{m_store, m_permissions, m_chooser, [this](const ShortcutItem &item) { m_executor.run(item); },
-                &m_platform.layout}
+                &m_platform.layout},
+      m_commands(m_store, [this](const ShortcutItem &item) { m_executor.run(item); }, &m_platform.layout)
 {
     m_translations.useSystemLanguage();
     QGuiApplication::setQuitOnLastWindowClosed(false);

@@ -3,6 +3,7 @@
 #include "ActionExecutor.h"
 #include "ApplicationListChooser.h"
 #include "GioApplicationList.h"
+#include "InstanceCommands.h"
 #include "PermissionsManager.h"
 #include "PlatformServices.h"
 #include "SettingsStore.h"
@@ -39,6 +40,9 @@ public:
     /** Shows, raises and activates the main window (tray item, second launch). */
     void showMainWindow();
 
+    /** A request from a later invocation (--run, --list, --import, --export); the reply to send back. */
+    QByteArray answer(const QByteArray &request) { return m_commands.answer(request); }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -56,6 +60,7 @@ private:
     PermissionsManager m_permissions;
     ApplicationListChooser m_chooser{&GioApplicationList::installed};
     UiContext m_context;
+    InstanceCommands m_commands;
     std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<TrayMenu> m_trayMenu;
