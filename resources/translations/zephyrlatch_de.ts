@@ -191,6 +191,14 @@
         <source>Zephyrlatch Settings</source>
         <translation>Zephyrlatch-Einstellungen</translation>
     </message>
+    <message id="ui.triggerCommandHelp">
+        <source>Where Zephyrlatch cannot catch keys itself (GNOME and KDE on Wayland), bind this command in the desktop's keyboard settings:</source>
+        <translation>Wo Zephyrlatch Tasten nicht selbst abfangen kann (GNOME und KDE unter Wayland), binden Sie diesen Befehl in den Tastatureinstellungen des Desktops:</translation>
+    </message>
+    <message id="ui.copy">
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
     <message id="ui.add">
         <source>Add</source>
         <translation>Hinzufügen</translation>

@@ -191,6 +191,14 @@
         <source>Zephyrlatch Settings</source>
         <translation>Zephyrlatch Settings</translation>
     </message>
+    <message id="ui.triggerCommandHelp">
+        <source>Where Zephyrlatch cannot catch keys itself (GNOME and KDE on Wayland), bind this command in the desktop's keyboard settings:</source>
+        <translation>Where Zephyrlatch cannot catch keys itself (GNOME and KDE on Wayland), bind this command in the desktop's keyboard settings:</translation>
+    </message>
+    <message id="ui.copy">
+        <source>Copy</source>
+        <translation>Copy</translation>
+    </message>
     <message id="ui.add">
         <source>Add</source>
         <translation>Add</translation>

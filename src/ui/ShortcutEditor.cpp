@@ -11,11 +11,13 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -205,11 +207,29 @@ QWidget *ShortcutEditor::buildTest()
 {
     m_test = new QGroupBox(this);
     m_test->setObjectName(QStringLiteral("testSection"));
-    auto *row = new QHBoxLayout(m_test);
+    auto *column = new QVBoxLayout(m_test);
+    auto *row = new QHBoxLayout;
     m_runNow = new QPushButton(m_test);
     m_runNow->setObjectName(QStringLiteral("runNowButton"));
     row->addWidget(m_runNow);
     row->addStretch(1);
+    column->addLayout(row);
+
+    // Where the program cannot grab keys itself, the desktop's own shortcut settings run this.
+    m_triggerLabel = captionLabel(QStringLiteral("triggerHelp"), m_test);
+    auto *trigger = new QHBoxLayout;
+    m_triggerCommand = new QLineEdit(m_test);
+    m_triggerCommand->setObjectName(QStringLiteral("triggerCommand"));
+    m_triggerCommand->setReadOnly(true);
+    m_triggerLabel->setBuddy(m_triggerCommand);
+    m_copyTrigger = new QPushButton(m_test);
+    m_copyTrigger->setObjectName(QStringLiteral("copyTriggerButton"));
+    trigger->addWidget(m_triggerCommand, 1);
+    trigger->addWidget(m_copyTrigger);
+    column->addWidget(m_triggerLabel);
+    column->addLayout(trigger);
+    connect(m_copyTrigger, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(m_triggerCommand->text()); });
     connect(m_runNow, &QPushButton::clicked, this, [this] {
         if (const std::optional<ShortcutItem> item = current(); item && m_context.run)
             m_context.run(*item);
@@ -260,6 +280,9 @@ void ShortcutEditor::showItem(const ShortcutItem &item)
     m_type->setCurrentIndex(item.actionType.kind());
     showPayloadControl(item.actionType);
     setPayloadText(item.payload);
+    // The id, not the name: it survives renames and needs no quoting.
+    m_triggerCommand->setText(QCoreApplication::applicationFilePath() + QStringLiteral(" --run ")
+                              + item.id.toString(QUuid::WithoutBraces));
     m_applying = wasApplying;
 }
 
@@ -347,6 +370,8 @@ void ShortcutEditor::retranslate()
     m_chooseButton->setText(text("ui.chooseEllipsis"));
     m_test->setTitle(text("ui.test"));
     m_runNow->setText(text("ui.runNow"));
+    m_triggerLabel->setText(text("ui.triggerCommandHelp"));
+    m_copyTrigger->setText(text("ui.copy"));
     m_recorder->setAccessibleName(text("ui.keyCombination"));
     showPayloadControl(m_shownType);
     fitCommandHeight();

@@ -89,6 +89,9 @@ private:
 
     QGroupBox *m_test = nullptr;
     QPushButton *m_runNow = nullptr;
+    QLabel *m_triggerLabel = nullptr;
+    QLineEdit *m_triggerCommand = nullptr;
+    QPushButton *m_copyTrigger = nullptr;
 };
 
 } // namespace zl

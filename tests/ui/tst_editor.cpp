@@ -9,6 +9,7 @@
 #include "UiFixture.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -214,6 +215,11 @@ void EditorTest::runNowRunsEvenADisabledShortcut()
     EditorRig rig(item);
     QTest::mouseClick(rig.find<QPushButton>("runNowButton"), Qt::LeftButton);
     QCOMPARE(rig.fixture.runs, QList<ShortcutItem>{item});
+
+    // The trigger command names this shortcut by its id and is copied as shown.
+    QTest::mouseClick(rig.find<QPushButton>("copyTriggerButton"), Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QCoreApplication::applicationFilePath() + QStringLiteral(" --run ")
+                                                       + item.id.toString(QUuid::WithoutBraces));
 }
 
 void EditorTest::capture_data()
