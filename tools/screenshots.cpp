@@ -1,5 +1,6 @@
 // Renders the README's screenshots from the real widgets on a real X display:
 //   zl_screenshots <output folder>
+#include "AccessibilityTrust.h"
 #include "FileDialogApplicationChooser.h"
 #include "MainWindow.h"
 #include "PermissionsManager.h"
@@ -12,6 +13,7 @@
 #include "XdgAutostart.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +27,30 @@ ShortcutItem shortcut(const char *name, ActionType type, const char *payload, qu
 {
     return ShortcutItem{QUuid::createUuid(), QString::fromUtf8(name), enabled, type, QString::fromUtf8(payload),
                         key, modifiers};
+}
+
+// A display without synthetic input, as the Settings window shows it.
+class NoSyntheticInput final : public AccessibilityTrust
+{
+public:
+    bool isTrusted() override { return false; }
+    void requestTrust() override {}
+};
+
+QPalette darkPalette()
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::AlternateBase, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Highlight, QColor(0x3d, 0x84, 0xd6));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+    return dark;
 }
 
 void save(QWidget &widget, const QString &path)
@@ -78,13 +104,32 @@ int main(int argc, char **argv)
     }
     window.setSelection(store.shortcuts().first().id);
     save(window, out + QStringLiteral("/main-window.png"));
+    auto *record = window.findChild<QPushButton *>(QStringLiteral("recordButton"));
+    record->click();
+    save(window, out + QStringLiteral("/recording.png"));
+    record->click();
+    window.setSelection({});
+    save(window, out + QStringLiteral("/empty-state.png"));
 
     SettingsWindow settings(context);
     settings.show();
     save(settings, out + QStringLiteral("/settings.png"));
 
+    NoSyntheticInput untrusted;
+    PermissionsManager noPermission(untrusted, platform.workspace);
+    UiContext withoutPaste{store, noPermission, chooser, [](const ShortcutItem &) {}, &platform.layout};
+    SettingsWindow settingsWithoutPaste(withoutPaste);
+    settingsWithoutPaste.show();
+    save(settingsWithoutPaste, out + QStringLiteral("/settings-no-paste.png"));
+
     TrayMenu menu(context, [] {}, [] {});
     menu.popup(QPoint(40, 40));
     save(menu, out + QStringLiteral("/tray-menu.png"));
+    menu.hide();
+
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setPalette(darkPalette());
+    window.setSelection(store.shortcuts().at(2).id);
+    save(window, out + QStringLiteral("/main-window-dark.png"));
     return 0;
 }

@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -281,8 +283,11 @@ void ShortcutEditor::showItem(const ShortcutItem &item)
     showPayloadControl(item.actionType);
     setPayloadText(item.payload);
     // The id, not the name: it survives renames and needs no quoting.
-    m_triggerCommand->setText(QCoreApplication::applicationFilePath() + QStringLiteral(" --run ")
+    const QString program = QCoreApplication::applicationFilePath();
+    const bool onPath = QStandardPaths::findExecutable(QFileInfo(program).fileName()) == program;
+    m_triggerCommand->setText((onPath ? QFileInfo(program).fileName() : program) + QStringLiteral(" --run ")
                               + item.id.toString(QUuid::WithoutBraces));
+    m_triggerCommand->setCursorPosition(0);
     m_applying = wasApplying;
 }
 
