@@ -97,7 +97,9 @@ void HotkeyManager::registerLocked(const ShortcutItem &item)
         else
             ++m_nextHotKeyID;
         if (m_service)
-            status = m_service->registerHotkey(item.keyCode, item.modifiers, HotkeyIdentifier{Signature, id}, &ref);
+            status = m_service->registerHotkey(
+                item.keyCode, item.modifiers,
+                HotkeyIdentifier{Signature, id, item.id.toString(QUuid::WithoutBraces), item.name}, &ref);
         if (status == 0 && ref != 0) {
             m_hotKeyRefs.emplace(id, ref);
             m_idToShortcut.emplace(id, item.id);

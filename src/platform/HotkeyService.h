@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
@@ -18,6 +19,12 @@ struct HotkeyIdentifier
 {
     quint32 signature = 0;
     quint32 id = 0;
+    /**
+     * The shortcut's stable name for services that keep bindings outside this process (a portal
+     * remembers the user's choices by it) and its description for the user; X11 needs neither.
+     */
+    QString key = {};
+    QString description = {};
 };
 
 /** A hotkey-pressed event as delivered by a service; only that service can read it. */

@@ -1,11 +1,17 @@
+#include "FakeLogSink.h"
+#include "FakeLoginItem.h"
 #include "GlobalShortcutsPortal.h"
+#include "HotkeyManager.h"
+#include "PortalHotkeyService.h"
 #include "PortalTrigger.h"
+#include "SettingsStore.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -152,6 +158,37 @@ private slots:
             QStringList({QStringLiteral("Request.Close"), QStringLiteral("Session.Close zephyrlatch"),
                          QStringLiteral("CreateSession zephyrlatch"),
                          QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=CTRL+SHIFT+Return").arg(kA, kC)}));
+    }
+
+    // The manager's registrations reach the desktop as one list named by the shortcuts' ids; a press
+    // runs the shortcut, and what the desktop left out is logged and kept for the windows.
+    void throughTheHotkeyManager()
+    {
+        control(QStringLiteral("LeaveOut"), {kB});
+        QTemporaryDir dir;
+        FakeLoginItem login;
+        SettingsStore store(login, dir.filePath(QStringLiteral("zephyrlatch.conf")));
+        auto item = [](const PortalShortcut &s, bool enabled) {
+            return ShortcutItem{QUuid::fromString(s.id), s.name, enabled, ActionType::RunCommand, {}, s.keyCode,
+                                s.modifiers};
+        };
+        store.setShortcuts({item(kShortcutA, true), item(kShortcutB, true), item(kShortcutC, false)});
+        FakeLogSink lines;
+        PortalHotkeyService service(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), &lines, generous());
+        QStringList ran;
+        HotkeyManager manager(&service, &lines, [&](const ShortcutItem &run) { ran << run.name; });
+        manager.bind(store);
+
+        QSignalSpy bound(&service, &PortalHotkeyService::bindingsChanged);
+        QTRY_COMPARE(bound.count(), 1);
+        QCOMPARE(log().filter(QStringLiteral("BindShortcuts")),
+                 QStringList{QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=SHIFT+LOGO+1").arg(kA, kB)});
+        QVERIFY(service.bindingProblem(kA).isEmpty());
+        QVERIFY(!service.bindingProblem(kB).isEmpty());
+        QCOMPARE(lines.lines.filter(QStringLiteral("Terminal")).size(), 1);
+
+        QVERIFY(activate(kA));
+        QTRY_COMPARE(ran, QStringList{QStringLiteral("Greeting")});
     }
 
     void partialBind()
