@@ -167,6 +167,30 @@
         <source>Keypad %1</source>
         <translation>Ziffernblock %1</translation>
     </message>
+    <message id="hotkey.problem.takenElsewhere">
+        <source>%1 is taken by another program.</source>
+        <translation>%1 ist von einem anderen Programm belegt.</translation>
+    </message>
+    <message id="hotkey.problem.heldHere">
+        <source>%1 is already used by another shortcut in this list.</source>
+        <translation>%1 wird schon von einem anderen Tastenkürzel dieser Liste verwendet.</translation>
+    </message>
+    <message id="hotkey.problem.unknownKey">
+        <source>%1: this keyboard has no such key.</source>
+        <translation>%1: Diese Tastatur hat keine solche Taste.</translation>
+    </message>
+    <message id="hotkey.problem.unavailable">
+        <source>%1 cannot be registered: nothing here lets this program catch keys. Bind the trigger command below in your desktop's keyboard settings.</source>
+        <translation>%1 kann nicht registriert werden: Hier kann dieses Programm keine Tasten abfangen. Binden Sie den Auslösebefehl unten in den Tastatureinstellungen Ihres Desktops.</translation>
+    </message>
+    <message id="hotkey.problem.other">
+        <source>%1 could not be registered (status %2).</source>
+        <translation>%1 konnte nicht registriert werden (Status %2).</translation>
+    </message>
+    <message id="hotkey.problem.later">
+        <source>%1 is not bound as asked: %2</source>
+        <translation>%1 ist nicht wie gewünscht gebunden: %2</translation>
+    </message>
     <message id="shortcut.defaultName">
         <source>New Shortcut</source>
         <translation>Neues Tastenkürzel</translation>

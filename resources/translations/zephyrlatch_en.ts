@@ -167,6 +167,30 @@
         <source>Keypad %1</source>
         <translation>Keypad %1</translation>
     </message>
+    <message id="hotkey.problem.takenElsewhere">
+        <source>%1 is taken by another program.</source>
+        <translation>%1 is taken by another program.</translation>
+    </message>
+    <message id="hotkey.problem.heldHere">
+        <source>%1 is already used by another shortcut in this list.</source>
+        <translation>%1 is already used by another shortcut in this list.</translation>
+    </message>
+    <message id="hotkey.problem.unknownKey">
+        <source>%1: this keyboard has no such key.</source>
+        <translation>%1: this keyboard has no such key.</translation>
+    </message>
+    <message id="hotkey.problem.unavailable">
+        <source>%1 cannot be registered: nothing here lets this program catch keys. Bind the trigger command below in your desktop's keyboard settings.</source>
+        <translation>%1 cannot be registered: nothing here lets this program catch keys. Bind the trigger command below in your desktop's keyboard settings.</translation>
+    </message>
+    <message id="hotkey.problem.other">
+        <source>%1 could not be registered (status %2).</source>
+        <translation>%1 could not be registered (status %2).</translation>
+    </message>
+    <message id="hotkey.problem.later">
+        <source>%1 is not bound as asked: %2</source>
+        <translation>%1 is not bound as asked: %2</translation>
+    </message>
     <message id="shortcut.defaultName">
         <source>New Shortcut</source>
         <translation>New Shortcut</translation>

@@ -1,7 +1,9 @@
 #include "HotkeyManager.h"
 
 #include "LogSink.h"
+#include "HotkeyDisplay.h"
 #include "LogText.h"
+#include "Strings.h"
 
 #include <QMetaObject>
 
@@ -50,11 +52,44 @@ void HotkeyManager::bind(SettingsStore &store)
 
 void HotkeyManager::reregister(const QList<ShortcutItem> &shortcuts)
 {
-    const std::lock_guard guard(m_lock);
-    unregisterAllLocked();
-    for (const ShortcutItem &item : shortcuts) {
-        if (item.isEnabled && item.hasHotkey())
-            registerLocked(item);
+    {
+        const std::lock_guard guard(m_lock);
+        unregisterAllLocked();
+        m_refused.clear();
+        for (const ShortcutItem &item : shortcuts) {
+            if (item.isEnabled && item.hasHotkey())
+                registerLocked(item);
+        }
+    }
+    emit registrationsChanged();
+}
+
+QString HotkeyManager::problem(const ShortcutItem &item, const KeyboardLayout *layout) const
+{
+    if (!item.isEnabled || !item.hasHotkey())
+        return {};
+    const QString combination = HotkeyDisplay::string(item.keyCode, item.modifiers, layout);
+    std::optional<HotkeyStatus> refused;
+    {
+        const std::lock_guard guard(m_lock);
+        if (const auto it = m_refused.find(item.id); it != m_refused.end())
+            refused = it->second;
+    }
+    if (!refused) {
+        const QString later = m_service ? m_service->laterProblem(item.id.toString(QUuid::WithoutBraces)) : QString();
+        return later.isEmpty() ? QString() : text("hotkey.problem.later").arg(combination, later);
+    }
+    switch (*refused) {
+    case HotkeyRefusal::TakenElsewhere:
+        return text("hotkey.problem.takenElsewhere").arg(combination);
+    case HotkeyRefusal::HeldHere:
+        return text("hotkey.problem.heldHere").arg(combination);
+    case HotkeyRefusal::UnknownKey:
+        return text("hotkey.problem.unknownKey").arg(combination);
+    case HotkeyRefusal::Unavailable:
+        return text("hotkey.problem.unavailable").arg(combination);
+    default:
+        return text("hotkey.problem.other").arg(combination, QString::number(*refused));
     }
 }
 
@@ -106,6 +141,7 @@ void HotkeyManager::registerLocked(const ShortcutItem &item)
             return;
         }
     }
+    m_refused[item.id] = status;
     log(QStringLiteral("Zephyrlatch: RegisterEventHotKey failed for ") + item.name + QStringLiteral(": ")
         + QString::number(status));
 }

@@ -16,6 +16,7 @@
 
 namespace zl {
 
+class KeyboardLayout;
 class LogSink;
 
 /**
@@ -59,6 +60,20 @@ public:
     /** A delivered press: queues its shortcut to run on a later event-loop turn; the service's status. */
     HotkeyStatus handle(const HotkeyEvent *event);
 
+    /**
+     * Why the hotkey of item does not work, for the user ("Ctrl+Alt+T is taken by another
+     * program"); empty when it is registered (or has none). layout names the keys; may be null.
+     */
+    QString problem(const ShortcutItem &item, const KeyboardLayout *layout) const;
+
+signals:
+    /** Registrations were redone, or the service changed its word on them: problem() may differ. */
+    void registrationsChanged();
+
+public:
+    /** The service reports news on registrations it had accepted. */
+    void serviceChanged() { emit registrationsChanged(); }
+
 private:
     void installHandlerIfNeeded();
     void unregisterAllLocked();
@@ -72,13 +87,14 @@ private:
 
     std::map<quint32, HotkeyRef> m_hotKeyRefs;
     std::map<quint32, QUuid> m_idToShortcut;
+    std::map<QUuid, HotkeyStatus> m_refused;
     std::optional<EventHandlerRef> m_eventHandler;
     QPointer<SettingsStore> m_store;
     SettingsStore::Subscription m_subscription;
     quint32 m_nextHotKeyID = 1;
     bool m_idsExhausted = false;
     // Not recursive on purpose: the *Locked functions run with it held and must never take it.
-    std::mutex m_lock;
+    mutable std::mutex m_lock;
 };
 
 } // namespace zl

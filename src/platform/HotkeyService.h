@@ -14,6 +14,18 @@ using HotkeyRef = quint64;
 /** Opaque handle of an installed event handler; 0 is never a valid handle. */
 using EventHandlerRef = quint64;
 
+/** Refusals every service means alike, so the windows can say why; a service may return others. */
+namespace HotkeyRefusal {
+/** No service, or no connection to it. */
+constexpr HotkeyStatus Unavailable = -1;
+/** The key does not exist on this keyboard. */
+constexpr HotkeyStatus UnknownKey = -2;
+/** Another registration of this process holds the combination. */
+constexpr HotkeyStatus HeldHere = -3;
+/** Another program holds the combination (X11's BadAccess). */
+constexpr HotkeyStatus TakenElsewhere = 10;
+} // namespace HotkeyRefusal
+
 /** What a registration is known by when its press comes back. */
 struct HotkeyIdentifier
 {
@@ -66,6 +78,17 @@ public:
 
     /** Reads the identifier a delivered event carries; non-zero when event is not one of this service's. */
     virtual HotkeyStatus eventIdentifier(const HotkeyEvent *event, HotkeyIdentifier *identifier) const = 0;
+
+    /**
+     * What went wrong after a registration was accepted (a desktop that bound it to another key,
+     * or not at all), found by its key; empty when nothing did. Services that decide at once have
+     * nothing to add.
+     */
+    virtual QString laterProblem(const QString &key) const
+    {
+        Q_UNUSED(key);
+        return {};
+    }
 };
 
 } // namespace zl

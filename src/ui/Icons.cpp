@@ -74,6 +74,16 @@ QIcon Icons::icon(const QString &symbol)
     return QIcon::fromTheme(theme, bundled);
 }
 
+QColor Icons::warningColor()
+{
+    return {0xF5, 0x7C, 0x00};
+}
+
+QIcon Icons::warning()
+{
+    return tinted(QStringLiteral("exclamationmark.triangle.fill"), warningColor());
+}
+
 QIcon Icons::tinted(const QString &symbol, const QColor &color)
 {
     const QIcon source(bundledPath(symbol));

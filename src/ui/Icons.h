@@ -31,6 +31,10 @@ public:
 
     /** The bundled symbol drawn flat in one colour, as the list rows and warnings show it. */
     static QIcon tinted(const QString &symbol, const QColor &color);
+
+    /** The one colour of warnings (orange, readable on light and dark backgrounds) and their mark. */
+    static QColor warningColor();
+    static QIcon warning();
 };
 
 } // namespace zl

@@ -36,7 +36,6 @@ namespace {
 constexpr int kSidebarMinimumWidth = 240;
 constexpr int kSidebarIdealWidth = 280;
 constexpr int kLogoHeight = 28;
-const QColor kWarningColor(0xF5, 0x7C, 0x00);
 
 // A title that elides to the width it is given instead of widening the window.
 class ElidedLabel final : public QLabel
@@ -177,7 +176,7 @@ QWidget *MainWindow::buildSidebar()
     m_list = new QListView(sidebar);
     m_list->setObjectName(QStringLiteral("shortcutList"));
     m_list->setModel(m_model);
-    m_list->setItemDelegate(new ShortcutRowDelegate(m_context.layout, m_list));
+    m_list->setItemDelegate(new ShortcutRowDelegate(m_context.layout, m_context.hotkeyProblem, m_list));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setDragEnabled(true);
     m_list->setAcceptDrops(true);
@@ -272,7 +271,7 @@ void MainWindow::buildToolbar()
     m_needAccessButton->setObjectName(QStringLiteral("needAccessButton"));
     m_needAccessButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     QPalette warning = m_needAccessButton->palette();
-    warning.setColor(QPalette::ButtonText, kWarningColor);
+    warning.setColor(QPalette::ButtonText, Icons::warningColor());
     m_needAccessButton->setPalette(warning);
     m_needAccessAction = toolbar->addWidget(m_needAccessButton);
 
@@ -430,6 +429,12 @@ void MainWindow::deleteRows(const QList<int> &rows)
         setSelection(m_selection);
 }
 
+void MainWindow::refreshHotkeyProblems()
+{
+    m_list->viewport()->update();
+    m_editor->refreshProblem();
+}
+
 void MainWindow::refreshTrust()
 {
     m_accessibilityOK = m_context.permissions.isTrusted();
@@ -559,7 +564,7 @@ void MainWindow::applyIcons()
     m_deleteButton->setIcon(Icons::icon(QStringLiteral("trash")));
     m_emptySymbol->setPixmap(
         Icons::tinted(QStringLiteral("keyboard"), palette().color(QPalette::PlaceholderText)).pixmap(48, 48));
-    m_needAccessButton->setIcon(Icons::tinted(QStringLiteral("exclamationmark.triangle.fill"), kWarningColor));
+    m_needAccessButton->setIcon(Icons::warning());
 }
 
 void MainWindow::retranslate()

@@ -55,6 +55,8 @@ public slots:
     void moveSelected(int delta);
     /** The list's delete command: removes the rows; a removed selection moves to the first row left. */
     void deleteRows(const QList<int> &rows);
+    /** Hotkeys were registered again: marks and the editor's problem line follow. */
+    void refreshHotkeyProblems();
     /** Asks afresh whether pasting can work and shows or hides the warning. */
     void refreshTrust();
 

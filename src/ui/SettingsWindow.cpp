@@ -1,5 +1,6 @@
 #include "SettingsWindow.h"
 
+#include "Icons.h"
 #include "PermissionsManager.h"
 #include "SettingsStore.h"
 #include "Strings.h"
@@ -20,7 +21,6 @@ namespace zl {
 namespace {
 
 const QColor kGreen(0x2E, 0x9D, 0x3A);
-const QColor kOrange(0xF5, 0x7C, 0x00);
 
 } // namespace
 
@@ -86,14 +86,14 @@ void SettingsWindow::refresh()
     m_launchAtLoginProblem->setText(
         text(m_context.store.launchAtLogin() ? "ui.launchAtLoginFailed" : "ui.launchAtLoginNotRemoved"));
     QPalette problemPalette = m_launchAtLoginProblem->palette();
-    problemPalette.setColor(QPalette::WindowText, kOrange);
+    problemPalette.setColor(QPalette::WindowText, Icons::warningColor());
     m_launchAtLoginProblem->setPalette(problemPalette);
     m_accessibilityLabel->setText(text("ui.accessibility"));
     // Text and colour come from one answer, so they never disagree.
     const bool trusted = m_context.permissions.isTrusted();
     m_accessibilityStatus->setText(text(trusted ? "ui.allowed" : "ui.needsPermission"));
     QPalette palette = m_accessibilityStatus->palette();
-    palette.setColor(QPalette::WindowText, trusted ? kGreen : kOrange);
+    palette.setColor(QPalette::WindowText, trusted ? kGreen : Icons::warningColor());
     m_accessibilityStatus->setPalette(palette);
     m_openPrivacySettings->setText(text("ui.openPrivacySettings"));
 }

@@ -120,6 +120,15 @@ QWidget *ShortcutEditor::buildGeneral()
     hotkey->addWidget(m_keyCombinationLabel);
     hotkey->addWidget(m_recorder);
     hotkey->addWidget(m_modifierHint);
+    m_hotkeyProblem = new QLabel(m_general);
+    m_hotkeyProblem->setObjectName(QStringLiteral("hotkeyProblem"));
+    m_hotkeyProblem->setWordWrap(true);
+    m_hotkeyProblem->setTextFormat(Qt::PlainText);
+    QPalette warning = m_hotkeyProblem->palette();
+    warning.setColor(QPalette::WindowText, Icons::warningColor());
+    m_hotkeyProblem->setPalette(warning);
+    m_hotkeyProblem->hide();
+    hotkey->addWidget(m_hotkeyProblem);
     form->addRow(hotkey);
 
     connect(m_name, &QLineEdit::textEdited, this, [this](const QString &name) {
@@ -239,6 +248,14 @@ QWidget *ShortcutEditor::buildTest()
     return m_test;
 }
 
+void ShortcutEditor::refreshProblem()
+{
+    const std::optional<ShortcutItem> item = current();
+    const QString problem = item && m_context.hotkeyProblem ? m_context.hotkeyProblem(*item) : QString();
+    m_hotkeyProblem->setText(problem);
+    m_hotkeyProblem->setVisible(!problem.isEmpty());
+}
+
 void ShortcutEditor::focusName()
 {
     m_name->setFocus(Qt::OtherFocusReason);
@@ -288,6 +305,7 @@ void ShortcutEditor::showItem(const ShortcutItem &item)
     m_triggerCommand->setText((onPath ? QFileInfo(program).fileName() : program) + QStringLiteral(" --run ")
                               + item.id.toString(QUuid::WithoutBraces));
     m_triggerCommand->setCursorPosition(0);
+    refreshProblem();
     m_applying = wasApplying;
 }
 

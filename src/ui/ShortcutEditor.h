@@ -39,6 +39,8 @@ public:
      * recording in progress ends); the same id only brings changed controls up to date.
      */
     void setItem(const ShortcutItem &item);
+    /** Shows why the hotkey does not work, or nothing; again after every registration pass. */
+    void refreshProblem();
     /** Puts the focus in the name field with its text selected, ready to be typed over. */
     void focusName();
     QUuid itemId() const { return m_id; }
@@ -72,6 +74,7 @@ private:
     QLabel *m_keyCombinationLabel = nullptr;
     HotkeyRecorder *m_recorder = nullptr;
     QLabel *m_modifierHint = nullptr;
+    QLabel *m_hotkeyProblem = nullptr;
 
     QGroupBox *m_action = nullptr;
     QLabel *m_typeLabel = nullptr;

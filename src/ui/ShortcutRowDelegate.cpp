@@ -55,8 +55,8 @@ QFont hotkeyFont(const QFont &base)
 
 } // namespace
 
-ShortcutRowDelegate::ShortcutRowDelegate(const KeyboardLayout *layout, QObject *parent)
-    : QStyledItemDelegate(parent), m_layout(layout)
+ShortcutRowDelegate::ShortcutRowDelegate(const KeyboardLayout *layout, ProblemLookup problem, QObject *parent)
+    : QStyledItemDelegate(parent), m_layout(layout), m_problem(std::move(problem))
 {
 }
 
@@ -89,7 +89,7 @@ void ShortcutRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     const QFontMetrics keyMetrics(keyFont);
     const int capsuleWidth = keyMetrics.horizontalAdvance(hotkey) + 2 * kCapsulePaddingX;
     const int capsuleHeight = keyMetrics.height() + 2 * kCapsulePaddingY;
-    const QRectF capsule(area.right() - capsuleWidth, area.center().y() - capsuleHeight / 2.0, capsuleWidth,
+    QRectF capsule(area.right() - capsuleWidth, area.center().y() - capsuleHeight / 2.0, capsuleWidth,
                          capsuleHeight);
     QPainterPath path;
     path.addRoundedRect(capsule, capsuleHeight / 2.0, capsuleHeight / 2.0);
@@ -100,6 +100,12 @@ void ShortcutRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     painter->setFont(keyFont);
     painter->setPen(secondary);
     painter->drawText(capsule, Qt::AlignCenter, hotkey);
+    // A hotkey that does not work is marked where the eye reads it: on its capsule.
+    if (m_problem && !m_problem(item).isEmpty()) {
+        const int mark = static_cast<int>(capsule.height());
+        Icons::warning().paint(painter, QRect(static_cast<int>(capsule.left()) - mark - 2, static_cast<int>(capsule.top()), mark, mark));
+        capsule.adjust(-mark - 2, 0, 0, 0);
+    }
 
     const int textLeft = iconRect.right() + 1 + kSpacing;
     const int textRight = static_cast<int>(capsule.left()) - kSpacing;

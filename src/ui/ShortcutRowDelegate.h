@@ -2,9 +2,12 @@
 
 #include <QStyledItemDelegate>
 
+#include <functional>
+
 namespace zl {
 
 class KeyboardLayout;
+struct ShortcutItem;
 
 /**
  * Draws one shortcut: action icon, name (struck through when disabled) over the action's
@@ -15,7 +18,10 @@ class ShortcutRowDelegate final : public QStyledItemDelegate
     Q_OBJECT
 
 public:
-    explicit ShortcutRowDelegate(const KeyboardLayout *layout, QObject *parent = nullptr);
+    using ProblemLookup = std::function<QString(const ShortcutItem &)>;
+
+    /** problem may be unset; a shortcut it names a problem for gets a warning mark. */
+    ShortcutRowDelegate(const KeyboardLayout *layout, ProblemLookup problem, QObject *parent = nullptr);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
@@ -24,6 +30,7 @@ public:
 
 private:
     const KeyboardLayout *m_layout;
+    ProblemLookup m_problem;
 };
 
 } // namespace zl

@@ -1,6 +1,7 @@
 #include "TrayMenu.h"
 
 #include "HotkeyDisplay.h"
+#include "Icons.h"
 #include "PermissionsManager.h"
 #include "SettingsStore.h"
 #include "Strings.h"
@@ -57,6 +58,11 @@ void TrayMenu::rebuildFrom(const QList<ShortcutItem> &shortcuts)
         QAction *run = addAction(literal(formatted("menu.shortcutLabel", item.name, hotkey)));
         run->setObjectName(QStringLiteral("shortcutAction"));
         run->setData(item.id);
+        if (const QString problem = m_context.hotkeyProblem ? m_context.hotkeyProblem(item) : QString();
+            !problem.isEmpty()) {
+            run->setIcon(Icons::warning());
+            run->setToolTip(problem);
+        }
         // A copy as built: the menu is rebuilt on every change, so it is the stored value.
         connect(run, &QAction::triggered, this, [this, item] {
             if (m_context.run)

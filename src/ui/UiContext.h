@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <functional>
 
 namespace zl {
@@ -20,6 +22,8 @@ struct UiContext
     std::function<void(const ShortcutItem &)> run;
     /** May be null: key names then fall back to their fixed names and codes. */
     const KeyboardLayout *layout = nullptr;
+    /** Why a shortcut's hotkey does not work, for the user; empty when it does. May be unset. */
+    std::function<QString(const ShortcutItem &)> hotkeyProblem = {};
 };
 
 } // namespace zl

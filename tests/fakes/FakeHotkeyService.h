@@ -31,7 +31,7 @@ public:
         quint32 id;
     };
 
-    static constexpr HotkeyStatus ExistsStatus = -9;
+    static constexpr HotkeyStatus ExistsStatus = HotkeyRefusal::HeldHere;
     static constexpr HotkeyStatus ForeignEventStatus = -11;
 
     HotkeyStatus installEventHandler(Handler newHandler, EventHandlerRef *ref) override

@@ -3,6 +3,7 @@
 #include "FakeLoginItem.h"
 #include "HotkeyManager.h"
 #include "SettingsStore.h"
+#include "Translations.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -100,7 +101,7 @@ private slots:
         QTest::newRow("taken by another program")
             << "Second" << false << "Zephyrlatch: RegisterEventHotKey failed for Second: 10";
         QTest::newRow("same combination as the first")
-            << "Second" << true << "Zephyrlatch: RegisterEventHotKey failed for Second: -9";
+            << "Second" << true << "Zephyrlatch: RegisterEventHotKey failed for Second: -3";
         QTest::newRow("name with format directives")
             << "%s%n %d" << false << "Zephyrlatch: RegisterEventHotKey failed for %s%n %d: 10";
     }
@@ -208,6 +209,31 @@ private slots:
         QCOMPARE(m_service.installCalls, 2);
         QCOMPARE(m_service.press(1, 256), 0);
         QTRY_COMPARE(m_runs, QList<ShortcutItem>{shortcut});
+    }
+
+    // What the windows say about a hotkey that does not work, redone on every registration pass.
+    void problems()
+    {
+        Translations english;
+        english.setLanguage(QStringLiteral("en"));
+        m_service.refused = {{{14, 4096 | 2048}, HotkeyRefusal::TakenElsewhere}, {{15, 4096}, 42}};
+        const ShortcutItem taken = item("taken", 14, 4096 | 2048);
+        const ShortcutItem first = item("first", 49, 256);
+        const ShortcutItem second = item("second", 49, 256);
+        const ShortcutItem odd = item("odd", 15, 4096);
+        m_store->setShortcuts({taken, first, second, odd, item("off", 14, 4096 | 2048, false)});
+        QSignalSpy changed(m_manager.get(), &HotkeyManager::registrationsChanged);
+        m_manager->bind(*m_store);
+        QVERIFY(changed.count() >= 1);
+        QCOMPARE(m_manager->problem(taken, nullptr), QStringLiteral("Ctrl+Alt+Key14 is taken by another program."));
+        QVERIFY(m_manager->problem(first, nullptr).isEmpty());
+        QVERIFY(m_manager->problem(second, nullptr).contains(QStringLiteral("another shortcut")));
+        QVERIFY(m_manager->problem(odd, nullptr).contains(QStringLiteral("42")));
+        QVERIFY(m_manager->problem(m_store->shortcuts().last(), nullptr).isEmpty());
+
+        m_service.refused.clear();
+        m_store->setShortcuts({taken});
+        QTRY_VERIFY(m_manager->problem(taken, nullptr).isEmpty());
     }
 
 private:

@@ -6,6 +6,7 @@
 #include "ShortcutListModel.h"
 #include "Strings.h"
 #include "Translations.h"
+#include "TrayMenu.h"
 #include "UiFixture.h"
 
 #include <QApplication>
@@ -78,6 +79,7 @@ private slots:
     void chooserReplacesThePayload();
     void applicationListFromDesktopEntries();
     void screenReadersGetNames();
+    void hotkeyProblemIsShown();
     void runNowRunsEvenADisabledShortcut();
 
     void capture_data();
@@ -420,4 +422,21 @@ void EditorTest::screenReadersGetNames()
     ShortcutListModel model(*rig.fixture.store);
     QCOMPARE(model.index(0).data(Qt::AccessibleTextRole).toString(),
              QStringLiteral("Mail, %1, Ctrl+F5").arg(rig.stored().actionType.title()));
+}
+
+void EditorTest::hotkeyProblemIsShown()
+{
+    EditorRig rig(makeItem("Taken", true, ActionType::RunCommand, "true", 96, 4096));
+    QString problem = QStringLiteral("Ctrl+F5 is taken by another program.");
+    rig.fixture.context.hotkeyProblem = [&](const ShortcutItem &) { return problem; };
+    rig.editor.refreshProblem();
+    auto *line = rig.find<QLabel>("hotkeyProblem");
+    QVERIFY(line->isVisibleTo(&rig.editor));
+    QCOMPARE(line->text(), problem);
+    TrayMenu menu(rig.fixture.context, [] {}, [] {});
+    QCOMPARE(menu.findChild<QAction *>(QStringLiteral("shortcutAction"))->toolTip(), problem);
+
+    problem.clear();
+    rig.editor.refreshProblem();
+    QVERIFY(!line->isVisibleTo(&rig.editor));
 }

@@ -43,7 +43,7 @@ HotkeyStatus PortalHotkeyService::registerHotkey(quint32 keyCode, quint32 modifi
     // The same combination twice would make the desktop choose; the first shortcut keeps it.
     for (const auto &[other, registration] : m_registrations) {
         if (registration.keyCode == keyCode && registration.modifiers == modifiers)
-            return AlreadyHeld;
+            return HotkeyRefusal::HeldHere;
     }
     const HotkeyRef handle = m_nextRef++;
     m_registrations.emplace(handle, Registration{keyCode, modifiers, std::move(identifier)});
@@ -67,7 +67,7 @@ HotkeyStatus PortalHotkeyService::eventIdentifier(const HotkeyEvent *event, Hotk
     return 0;
 }
 
-QString PortalHotkeyService::bindingProblem(const QString &key) const
+QString PortalHotkeyService::laterProblem(const QString &key) const
 {
     const auto it = m_problems.find(key);
     return it == m_problems.end() ? QString() : it->second;

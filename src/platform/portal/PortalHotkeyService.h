@@ -22,9 +22,6 @@ class PortalHotkeyService final : public QObject, public HotkeyService
     Q_OBJECT
 
 public:
-    /** Taken when the desktop does not bind a combination, as another client's grab is refused. */
-    static constexpr HotkeyStatus AlreadyHeld = -3;
-
     PortalHotkeyService(const QDBusConnection &bus, const QString &appId, LogSink *log,
                         PortalTimeouts timeouts = {}, QObject *parent = nullptr);
 
@@ -35,7 +32,7 @@ public:
     HotkeyStatus eventIdentifier(const HotkeyEvent *event, HotkeyIdentifier *identifier) const override;
 
     /** The desktop's word on a shortcut key after the last bind: empty when bound as asked. */
-    QString bindingProblem(const QString &key) const;
+    QString laterProblem(const QString &key) const override;
     /** Whether the last bind reached a portal at all. */
     bool available() const { return m_available; }
 

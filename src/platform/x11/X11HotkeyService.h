@@ -29,9 +29,9 @@ class X11HotkeyService final : public QObject, public HotkeyService, public QAbs
 public:
     // Refusals of the X server are its error code (BadAccess, 10, when another client holds the
     // combination); the service's own refusals are negative.
-    static constexpr HotkeyStatus NoDisplay = -1;
-    static constexpr HotkeyStatus UnknownKey = -2;
-    static constexpr HotkeyStatus AlreadyHeld = -3;
+    static constexpr HotkeyStatus NoDisplay = HotkeyRefusal::Unavailable;
+    static constexpr HotkeyStatus UnknownKey = HotkeyRefusal::UnknownKey;
+    static constexpr HotkeyStatus AlreadyHeld = HotkeyRefusal::HeldHere;
     static constexpr HotkeyStatus ForeignEvent = -4;
     static constexpr HotkeyStatus HandlerInstalled = -5;
 

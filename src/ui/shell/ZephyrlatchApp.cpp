@@ -31,7 +31,8 @@ ZephyrlatchApp::ZephyrlatchApp()
                                 m_platform.scheduler, m_platform.log}),
       m_permissions(m_platform.trust, m_platform.workspace),
       m_context{m_store, m_permissions, m_chooser, [this](const ShortcutItem &item) { m_executor.run(item); },
-                &m_platform.layout},
+                &m_platform.layout,
+                [this](const ShortcutItem &item) { return HotkeyManager::shared().problem(item, &m_platform.layout); }},
       m_commands(m_store, [this](const ShortcutItem &item) { m_executor.run(item); }, &m_platform.layout)
 {
     m_translations.useSystemLanguage();
@@ -46,6 +47,11 @@ ZephyrlatchApp::ZephyrlatchApp()
 
     m_mainWindow = std::make_unique<MainWindow>(m_context);
     connect(m_mainWindow.get(), &MainWindow::appeared, this, [this] { HotkeyManager::shared().bind(m_store); });
+    connect(&HotkeyManager::shared(), &HotkeyManager::registrationsChanged, this, [this] {
+        m_mainWindow->refreshHotkeyProblems();
+        if (m_trayMenu)
+            m_trayMenu->rebuild();
+    });
     connect(m_mainWindow.get(), &MainWindow::settingsRequested, this, &ZephyrlatchApp::showSettingsWindow);
     connect(m_mainWindow.get(), &MainWindow::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     m_mainWindow->show();
