@@ -28,6 +28,13 @@ I3IpcConnection::I3IpcConnection(QObject *parent) : QObject(parent)
     connect(&m_socket, &QLocalSocket::disconnected, this, [this] { fail(QStringLiteral("the compositor closed the socket")); });
 }
 
+// The socket's own end would otherwise report a disconnection to a half-destroyed connection.
+I3IpcConnection::~I3IpcConnection()
+{
+    m_socket.disconnect(this);
+    close();
+}
+
 QString I3IpcConnection::refusal(const QString &path)
 {
     struct stat info

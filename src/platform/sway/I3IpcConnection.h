@@ -29,6 +29,7 @@ public:
     static constexpr quint32 MaxPayload = 4u << 20;
 
     explicit I3IpcConnection(QObject *parent = nullptr);
+    ~I3IpcConnection() override;
 
     /** Why path may not be used (not a socket, another user's), or empty when it may. */
     static QString refusal(const QString &path);

@@ -71,7 +71,7 @@ SwayHotkeyService::SwayHotkeyService(const QString &path, LogSink *logSink, QObj
 SwayHotkeyService::~SwayHotkeyService()
 {
     for (const auto &[ref, registration] : m_registrations)
-        m_releasing.insert(registration.combination);
+        m_releasing.emplace(registration.combination, registration.token);
     releasePending();
 }
 
@@ -93,12 +93,15 @@ HotkeyStatus SwayHotkeyService::registerHotkey(quint32 keyCode, quint32 modifier
     const Combination combination{*keycode, modifiers & Modifier::All};
     if (m_held.contains(combination))
         return AlreadyHeld;
-    Registration registration{combination, identifier, QUuid::createUuid().toString(QUuid::WithoutBraces)};
-    const bool wasBound = m_releasing.erase(combination) > 0;
-    if (const HotkeyStatus status = bind(registration); status != 0) {
-        if (wasBound)
-            unbind(combination);
-        return status;
+    Registration registration{combination, identifier, {}};
+    if (const auto released = m_releasing.find(combination); released != m_releasing.end()) {
+        // Still bound from this turn: keep the binding, so a press already on its way counts.
+        registration.token = released->second;
+        m_releasing.erase(released);
+    } else {
+        registration.token = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        if (const HotkeyStatus status = bind(registration); status != 0)
+            return status;
     }
     const HotkeyRef newRef = m_nextRef++;
     m_registrations.emplace(newRef, std::move(registration));
@@ -113,7 +116,7 @@ void SwayHotkeyService::unregisterHotkey(HotkeyRef ref)
     if (it == m_registrations.end())
         return;
     m_held.erase(it->second.combination);
-    m_releasing.insert(it->second.combination);
+    m_releasing.emplace(it->second.combination, it->second.token);
     m_registrations.erase(it);
     m_releaseTimer.start();
 }
@@ -185,7 +188,10 @@ HotkeyStatus SwayHotkeyService::bind(const Registration &registration)
         return BoundElsewhere;
     QString error;
     const QString combination = combinationText(keycode, modifiers);
-    if (runCommand(QStringLiteral("bindcode --no-repeat ") + combination + u' ' + kCommandPrefix + registration.token,
+    // sway keeps the first of two bindings of one combination, so a binding of ours from before
+    // (an earlier registration, a crashed run) goes first.
+    if (runCommand(QStringLiteral("unbindcode ") + combination + QStringLiteral("; bindcode --no-repeat ") + combination +
+                       u' ' + kCommandPrefix + registration.token,
                    &error))
         return 0;
     if (!isConnected())
@@ -202,8 +208,8 @@ void SwayHotkeyService::unbind(const Combination &combination)
 
 void SwayHotkeyService::releasePending()
 {
-    const std::set<Combination> releasing = std::exchange(m_releasing, {});
-    for (const Combination &combination : releasing)
+    const std::map<Combination, QString> releasing = std::exchange(m_releasing, {});
+    for (const auto &[combination, token] : releasing)
         unbind(combination);
 }
 
@@ -247,13 +253,10 @@ bool SwayHotkeyService::runCommand(const QString &command, QString *error)
         *error = QStringLiteral("an unreadable reply");
         return false;
     }
-    for (const QJsonValue &result : results) {
-        if (!result.toObject().value(u"success").toBool()) {
-            *error = result.toObject().value(u"error").toString();
-            return false;
-        }
-    }
-    return true;
+    // Only the last command counts: an unbind before a bind may find nothing to remove.
+    const QJsonObject last = results.last().toObject();
+    *error = last.value(u"error").toString();
+    return last.value(u"success").toBool();
 }
 
 void SwayHotkeyService::log(const QString &line) const

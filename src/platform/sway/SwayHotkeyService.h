@@ -83,8 +83,9 @@ private:
     std::map<HotkeyRef, Registration> m_registrations;
     std::map<Combination, HotkeyRef> m_held;
     std::set<Combination> m_configured;
-    // Unregistered combinations, unbound at the end of the turn unless registered again in it.
-    std::set<Combination> m_releasing;
+    // Unregistered combinations and their tokens, unbound at the end of the turn unless
+    // registered again in it.
+    std::map<Combination, QString> m_releasing;
     QTimer m_releaseTimer;
     QTimer m_reconnectTimer;
     int m_backoffMs = 0;
