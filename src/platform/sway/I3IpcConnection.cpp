@@ -161,6 +161,7 @@ void I3IpcConnection::fail(const QString &reason)
     if (m_failed)
         return;
     m_failed = true;
+    m_error = reason;
     close();
     // Never inside a caller's loop over this connection: the owner may reopen it from the slot.
     QMetaObject::invokeMethod(

@@ -38,6 +38,8 @@ public:
     bool open(const QString &path, int timeoutMs, QString *error);
     void close();
     bool isOpen() const { return m_socket.state() == QLocalSocket::ConnectedState; }
+    /** Why the connection last failed, one line. */
+    QString errorString() const { return m_error; }
 
     /** Sends one message and waits at most timeoutMs for the reply of that type; none on failure. */
     std::optional<QByteArray> request(quint32 type, const QByteArray &payload, int timeoutMs);
@@ -63,6 +65,7 @@ private:
     QByteArray m_buffer;
     bool m_inRequest = false;
     bool m_failed = false;
+    QString m_error;
     // Tells a queued end of an earlier connection from the current one.
     quint64 m_generation = 0;
 };

@@ -138,13 +138,16 @@ bool SwayHotkeyService::connectNow()
         const auto subscribed =
             m_events.request(I3IpcConnection::Subscribe, QByteArrayLiteral(R"(["binding","workspace"])"),
                              kRequestTimeoutMs);
-        const auto config = m_commands.request(I3IpcConnection::GetConfig, {}, kRequestTimeoutMs);
-        ok = subscribed && QJsonDocument::fromJson(*subscribed).object().value(u"success").toBool() && config;
-        if (ok)
-            m_configured = SwayConfigBindings::parse(
-                QJsonDocument::fromJson(*config).object().value(u"config").toString());
-        else
+        std::optional<QByteArray> config;
+        if (!subscribed)
+            error = m_events.errorString();
+        else if (!QJsonDocument::fromJson(*subscribed).object().value(u"success").toBool())
             error = QStringLiteral("the compositor did not accept the subscription");
+        else if (config = m_commands.request(I3IpcConnection::GetConfig, {}, kRequestTimeoutMs); !config)
+            error = m_commands.errorString();
+        else
+            m_configured = SwayConfigBindings::parse(QJsonDocument::fromJson(*config).object().value(u"config").toString());
+        ok = error.isEmpty();
     }
     if (!ok) {
         m_commands.close();
