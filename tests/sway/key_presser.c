@@ -78,7 +78,8 @@ int main(int argc, char **argv)
         return 1;
     }
     struct zwp_virtual_keyboard_v1 *keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(manager, seat);
-    zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, (uint32_t)fd, (uint32_t)(strlen(text) + 1));
+    zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, (uint32_t)fd,
+                                   (uint32_t)(strlen(text) + 1));
     wl_display_roundtrip(display);
     struct xkb_state *state = xkb_state_new(keymap);
     for (int i = 1; i < argc; ++i) {

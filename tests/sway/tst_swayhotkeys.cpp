@@ -54,8 +54,8 @@ QString chord(quint32 keyCode, quint32 modifiers)
 
 ShortcutItem shortcut(const QString &name, quint32 keyCode, bool enabled = true)
 {
-    return ShortcutItem{QUuid::createUuid(), name, enabled, ActionType::RunCommand, QStringLiteral("true"), keyCode,
-                        kCtrlAlt};
+    return ShortcutItem{QUuid::createUuid(),    name,    enabled, ActionType::RunCommand,
+                        QStringLiteral("true"), keyCode, kCtrlAlt};
 }
 
 // A compositor stand-in that answers every request with reply and keeps the connection open.
@@ -188,9 +188,8 @@ bool SwayHotkeysTest::startSway()
         return false;
     m_watchBuffer.clear();
     m_watch.setProcessEnvironment(env);
-    m_watch.start(QStringLiteral("swaymsg"),
-                  {QStringLiteral("-r"), QStringLiteral("-m"), QStringLiteral("-t"), QStringLiteral("subscribe"),
-                   QStringLiteral("[\"binding\"]")});
+    m_watch.start(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-m"), QStringLiteral("-t"),
+                                              QStringLiteral("subscribe"), QStringLiteral("[\"binding\"]")});
     // Once a press reaches the watcher, no later binding event is missed.
     m_seen.clear();
     for (QDeadlineTimer watching(10000); !m_seen.contains(QStringLiteral("nop sentinel")) && !watching.hasExpired();)
@@ -252,7 +251,8 @@ void SwayHotkeysTest::initTestCase()
     });
     QVERIFY(startSway());
     m_store = std::make_unique<SettingsStore>(m_loginItem, m_dir.filePath(QStringLiteral("z.conf")));
-    m_store->setShortcuts({shortcut(QStringLiteral("Enabled"), kKeyE), shortcut(QStringLiteral("Disabled"), kKeyO, false),
+    m_store->setShortcuts({shortcut(QStringLiteral("Enabled"), kKeyE),
+                           shortcut(QStringLiteral("Disabled"), kKeyO, false),
                            shortcut(QStringLiteral("Taken"), kKeyR)});
     startManager();
     QVERIFY(m_service->isConnected());
@@ -271,8 +271,8 @@ void SwayHotkeysTest::cleanupTestCase()
 void SwayHotkeysTest::enabledShortcutsFireOncePerPress()
 {
     QVERIFY(m_log.lines.contains(QStringLiteral("Zephyrlatch: RegisterEventHotKey failed for Taken: -7")));
-    const QStringList seen = press({chord(kKeyE, kCtrlAlt), chord(kKeyE, kCtrlAlt), chord(kKeyO, kCtrlAlt),
-                                    chord(kKeyR, kCtrlAlt)});
+    const QStringList seen =
+        press({chord(kKeyE, kCtrlAlt), chord(kKeyE, kCtrlAlt), chord(kKeyO, kCtrlAlt), chord(kKeyR, kCtrlAlt)});
     QCOMPARE(ours(seen), 2);
     QVERIFY(seen.contains(QStringLiteral("nop configured")));
     QTRY_COMPARE(m_runs, (QStringList{QStringLiteral("Enabled"), QStringLiteral("Enabled")}));

@@ -25,7 +25,8 @@ I3IpcConnection::I3IpcConnection(QObject *parent) : QObject(parent)
         if (!m_inRequest)
             drainEvents();
     });
-    connect(&m_socket, &QLocalSocket::disconnected, this, [this] { fail(QStringLiteral("the compositor closed the socket")); });
+    connect(&m_socket, &QLocalSocket::disconnected, this,
+            [this] { fail(QStringLiteral("the compositor closed the socket")); });
 }
 
 // The socket's own end would otherwise report a disconnection to a half-destroyed connection.

@@ -135,9 +135,8 @@ bool SwayHotkeyService::connectNow()
     QString error;
     bool ok = m_commands.open(m_path, kRequestTimeoutMs, &error) && m_events.open(m_path, kRequestTimeoutMs, &error);
     if (ok) {
-        const auto subscribed =
-            m_events.request(I3IpcConnection::Subscribe, QByteArrayLiteral(R"(["binding","workspace"])"),
-                             kRequestTimeoutMs);
+        const auto subscribed = m_events.request(I3IpcConnection::Subscribe,
+                                                 QByteArrayLiteral(R"(["binding","workspace"])"), kRequestTimeoutMs);
         std::optional<QByteArray> config;
         if (!subscribed)
             error = m_events.errorString();
@@ -146,7 +145,8 @@ bool SwayHotkeyService::connectNow()
         else if (config = m_commands.request(I3IpcConnection::GetConfig, {}, kRequestTimeoutMs); !config)
             error = m_commands.errorString();
         else
-            m_configured = SwayConfigBindings::parse(QJsonDocument::fromJson(*config).object().value(u"config").toString());
+            m_configured =
+                SwayConfigBindings::parse(QJsonDocument::fromJson(*config).object().value(u"config").toString());
         ok = error.isEmpty();
     }
     if (!ok) {
@@ -178,9 +178,9 @@ void SwayHotkeyService::bindAll()
 {
     for (const auto &[ref, registration] : m_registrations) {
         if (const HotkeyStatus status = bind(registration); status != 0)
-            log(QStringLiteral("Zephyrlatch: sway no longer accepts the hotkey ")
-                + combinationText(registration.combination.first, registration.combination.second)
-                + QStringLiteral(": ") + QString::number(status));
+            log(QStringLiteral("Zephyrlatch: sway no longer accepts the hotkey ") +
+                combinationText(registration.combination.first, registration.combination.second) +
+                QStringLiteral(": ") + QString::number(status));
     }
 }
 
@@ -193,8 +193,8 @@ HotkeyStatus SwayHotkeyService::bind(const Registration &registration)
     const QString combination = combinationText(keycode, modifiers);
     // sway keeps the first of two bindings of one combination, so a binding of ours from before
     // (an earlier registration, a crashed run) goes first.
-    if (runCommand(QStringLiteral("unbindcode ") + combination + QStringLiteral("; bindcode --no-repeat ") + combination +
-                       u' ' + kCommandPrefix + registration.token,
+    if (runCommand(QStringLiteral("unbindcode ") + combination + QStringLiteral("; bindcode --no-repeat ") +
+                       combination + u' ' + kCommandPrefix + registration.token,
                    &error))
         return 0;
     if (!isConnected())
@@ -223,8 +223,8 @@ void SwayHotkeyService::handleEvent(quint32 type, const QByteArray &payload)
         // A configuration reload drops every runtime binding and may change the configured ones.
         if (event.value(u"change").toString() == u"reload" && isConnected()) {
             if (const auto config = m_commands.request(I3IpcConnection::GetConfig, {}, kRequestTimeoutMs))
-                m_configured = SwayConfigBindings::parse(
-                    QJsonDocument::fromJson(*config).object().value(u"config").toString());
+                m_configured =
+                    SwayConfigBindings::parse(QJsonDocument::fromJson(*config).object().value(u"config").toString());
             bindAll();
         }
         return;
@@ -245,8 +245,8 @@ void SwayHotkeyService::handleEvent(quint32 type, const QByteArray &payload)
 
 bool SwayHotkeyService::runCommand(const QString &command, QString *error)
 {
-    const std::optional<QByteArray> reply = m_commands.request(I3IpcConnection::RunCommand, command.toUtf8(),
-                                                               kRequestTimeoutMs);
+    const std::optional<QByteArray> reply =
+        m_commands.request(I3IpcConnection::RunCommand, command.toUtf8(), kRequestTimeoutMs);
     if (!reply) {
         *error = QStringLiteral("no reply");
         return false;

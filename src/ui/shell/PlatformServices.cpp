@@ -52,7 +52,7 @@ PlatformServices::PlatformServices()
         if (path.isEmpty())
             continue;
         if (const QString why = I3IpcConnection::refusal(path); !why.isEmpty()) {
-            log.log(QStringLiteral("Zephyrlatch: not using ") + QLatin1StringView(variable) + QStringLiteral(" ") + path +
+            log.log(QStringLiteral("Zephyrlatch: not using ") + QLatin1StringView(variable) + u' ' + path +
                     QStringLiteral(": ") + why);
             continue;
         }
