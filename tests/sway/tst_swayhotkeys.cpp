@@ -70,12 +70,13 @@ public:
         qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof(address.sun_path));
         ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof(address));
         ::listen(m_listener, 16);
-        m_threads.emplace_back([this] { serve(); });
+        m_server = std::thread([this] { serve(); });
     }
     ~FakeCompositor()
     {
         m_stop = true;
-        for (std::thread &thread : m_threads)
+        m_server.join();
+        for (std::thread &thread : m_clients)
             thread.join();
         ::close(m_listener);
     }
@@ -90,7 +91,7 @@ private:
                 continue;
             const int fd = ::accept(m_listener, nullptr, nullptr);
             ++m_connections;
-            m_threads.emplace_back([this, fd] {
+            m_clients.emplace_back([this, fd] {
                 char buffer[4096];
                 pollfd peer{fd, POLLIN, 0};
                 for (bool answered = false; !m_stop && ::poll(&peer, 1, 50) >= 0;) {
@@ -110,7 +111,8 @@ private:
     int m_listener = -1;
     std::atomic<bool> m_stop = false;
     std::atomic<int> m_connections = 0;
-    std::vector<std::thread> m_threads;
+    std::thread m_server;
+    std::vector<std::thread> m_clients; // the server thread's alone until it ends
 };
 
 QByteArray frame(const char *magic, quint32 length, quint32 type, const QByteArray &payload)
@@ -208,7 +210,7 @@ QStringList SwayHotkeysTest::press(const QStringList &chords)
     presser.start(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_key_presser"),
                   chords + QStringList{kSentinel});
     presser.waitForFinished(10000);
-    QDeadlineTimer deadline(2000);
+    QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired() && !m_seen.mid(before).contains(QStringLiteral("nop sentinel")))
         QTest::qWait(10);
     QStringList seen = m_seen.mid(before);
