@@ -219,5 +219,21 @@
         <source>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
         <translation>Zephyrlatch braucht eine X11-Anzeige, und es war keine erreichbar (DISPLAY ist nicht gesetzt oder sein Server läuft nicht). Starten Sie es aus Ihrer Desktop-Sitzung oder probieren Sie es auf einer virtuellen Anzeige: xvfb-run -a zephyrlatch</translation>
     </message>
+    <message id="cli.usage">
+        <source>Usage: zephyrlatch --run NAME-OR-UUID | zephyrlatch --list</source>
+        <translation>Aufruf: zephyrlatch --run NAME-ODER-UUID | zephyrlatch --list</translation>
+    </message>
+    <message id="cli.noInstance">
+        <source>Zephyrlatch is not running; start it first, then run this again.</source>
+        <translation>Zephyrlatch läuft nicht; starten Sie es zuerst und rufen Sie dies dann erneut auf.</translation>
+    </message>
+    <message id="cli.noMatch">
+        <source>No shortcut is named or has the id %1.</source>
+        <translation>Kein Kurzbefehl heißt %1 oder hat diese ID.</translation>
+    </message>
+    <message id="cli.disabled">
+        <source>The shortcut %1 is disabled.</source>
+        <translation>Der Kurzbefehl %1 ist ausgeschaltet.</translation>
+    </message>
 </context>
 </TS>

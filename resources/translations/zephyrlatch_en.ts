@@ -219,5 +219,21 @@
         <source>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
         <translation>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</translation>
     </message>
+    <message id="cli.usage">
+        <source>Usage: zephyrlatch --run NAME-OR-UUID | zephyrlatch --list</source>
+        <translation>Usage: zephyrlatch --run NAME-OR-UUID | zephyrlatch --list</translation>
+    </message>
+    <message id="cli.noInstance">
+        <source>Zephyrlatch is not running; start it first, then run this again.</source>
+        <translation>Zephyrlatch is not running; start it first, then run this again.</translation>
+    </message>
+    <message id="cli.noMatch">
+        <source>No shortcut is named or has the id %1.</source>
+        <translation>No shortcut is named or has the id %1.</translation>
+    </message>
+    <message id="cli.disabled">
+        <source>The shortcut %1 is disabled.</source>
+        <translation>The shortcut %1 is disabled.</translation>
+    </message>
 </context>
 </TS>

@@ -55,6 +55,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void hotkeyRunsCommand();
+    void triggerCommand();
     void closingTheWindowKeepsHotkeys();
     void secondLaunchShowsTheRunningInstance();
     void recordingMovesTheHotkey();
@@ -64,10 +65,26 @@ private:
     int fired() const;
     bool pressUntilFired(const QString &chord, int before);
     quint32 mainWindow() const;
+    int trigger(const QStringList &arguments, QByteArray *output = nullptr, QByteArray *errors = nullptr) const;
 
     QTemporaryDir m_dir;
     QProcess m_app;
+    QUuid m_logId;
 };
+
+int TestEndToEnd::trigger(const QStringList &arguments, QByteArray *output, QByteArray *errors) const
+{
+    QProcess process;
+    process.setProcessEnvironment(m_app.processEnvironment());
+    process.start(QStringLiteral(ZL_PROGRAM), arguments);
+    if (!process.waitForFinished(10000))
+        return -1;
+    if (output)
+        *output = process.readAllStandardOutput();
+    if (errors)
+        *errors = process.readAllStandardError();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
 
 int TestEndToEnd::fired() const
 {
@@ -100,7 +117,8 @@ void TestEndToEnd::initTestCase()
     // Each line says what the command saw of QT_QPA_PLATFORM, which the user left unset.
     const QString command = QStringLiteral("echo \"fired ${QT_QPA_PLATFORM-unset}\" >> '%1'")
                                 .arg(m_dir.filePath(QStringLiteral("fired.log")));
-    const ShortcutItem shortcut{QUuid::createUuid(), QStringLiteral("Log"), true, ActionType::RunCommand, command,
+    m_logId = QUuid::createUuid();
+    const ShortcutItem shortcut{m_logId, QStringLiteral("Log"), true, ActionType::RunCommand, command,
                                 kKeyE, Modifier::Control | Modifier::Option};
     const ShortcutItem other{QUuid::createUuid(), QStringLiteral("Other"), true, ActionType::RunCommand,
                              QStringLiteral("echo other >> '%1'").arg(m_dir.filePath(QStringLiteral("other.log"))),
@@ -127,6 +145,26 @@ void TestEndToEnd::hotkeyRunsCommand()
     QFile log(m_dir.filePath(QStringLiteral("fired.log")));
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(log.readAll().split('\n').at(before), QByteArray("fired unset"));
+}
+
+void TestEndToEnd::triggerCommand()
+{
+    int before = fired();
+    QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log")}), 0);
+    QTRY_COMPARE(fired(), before + 1);
+    before = fired();
+    QCOMPARE(trigger({QStringLiteral("--run"), m_logId.toString(QUuid::WithoutBraces)}), 0);
+    QTRY_COMPARE(fired(), before + 1);
+
+    QByteArray output;
+    QByteArray errors;
+    QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log\" 'x'\nLog")}, nullptr, &errors), 1);
+    QCOMPARE(errors.count('\n'), 1);
+    QVERIFY(errors.contains("Log\" 'x'\\x0aLog"));
+    QCOMPARE(trigger({QStringLiteral("--run"), QUuid::createUuid().toString()}), 1);
+    QCOMPARE(trigger({QStringLiteral("--list")}, &output), 0);
+    QVERIFY2(output.startsWith("Log\t⌃⌥E\trunCommand\tenabled\nOther\t"), output.constData());
+    QCOMPARE(fired(), before + 1);
 }
 
 void TestEndToEnd::closingTheWindowKeepsHotkeys()
@@ -202,6 +240,7 @@ void TestEndToEnd::quitEndsCleanly()
     QVERIFY(m_app.waitForFinished(10000));
     QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_app.exitCode(), 0);
+    QCOMPARE(trigger({QStringLiteral("--list")}), 2);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

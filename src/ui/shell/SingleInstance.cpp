@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QDeadlineTimer>
 #include <QStandardPaths>
 
 #include <sys/socket.h>
@@ -15,6 +16,8 @@ namespace {
 
 const QByteArray kShowRequest = "show\n";
 constexpr int kConnectTimeoutMs = 1000;
+// A request line is a verb and a percent-encoded argument; nothing longer is legitimate.
+constexpr qsizetype kMaxRequest = 64 * 1024;
 
 QString runtimeFolder()
 {
@@ -73,6 +76,23 @@ bool SingleInstance::claim()
     return true;
 }
 
+std::optional<QByteArray> SingleInstance::ask(const QByteArray &line) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketPath());
+    if (!socket.waitForConnected(kConnectTimeoutMs))
+        return std::nullopt;
+    socket.write(line + '\n');
+    QByteArray answer;
+    const QDeadlineTimer deadline(5000);
+    while (socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired()) {
+        if (socket.waitForReadyRead(int(deadline.remainingTime())))
+            answer += socket.readAll();
+    }
+    answer += socket.readAll();
+    return answer;
+}
+
 void SingleInstance::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
@@ -83,10 +103,20 @@ void SingleInstance::acceptConnections()
         }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (socket->readAll().startsWith(kShowRequest.trimmed()))
+            QByteArray &pending = m_pending[socket];
+            pending += socket->readAll();
+            const qsizetype end = pending.indexOf('\n');
+            if (end < 0 && pending.size() < kMaxRequest)
+                return;
+            const QByteArray line = pending.left(end);
+            m_pending.remove(socket);
+            if (line == kShowRequest.trimmed())
                 emit activationRequested();
+            else if (m_handler && end >= 0)
+                socket->write(m_handler(line));
             socket->disconnectFromServer();
         });
+        connect(socket, &QObject::destroyed, this, [this, socket] { m_pending.remove(socket); });
     }
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QHash>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QLocalServer;
 
@@ -28,6 +31,13 @@ public:
 
     QString socketPath() const;
 
+    /** Answers a request line other than "show" (the trigger command's); same user only. */
+    using RequestHandler = std::function<QByteArray(const QByteArray &line)>;
+    void setRequestHandler(RequestHandler handler) { m_handler = std::move(handler); }
+
+    /** Sends one request line to the running instance and returns its answer; none without one. */
+    std::optional<QByteArray> ask(const QByteArray &line) const;
+
 signals:
     /** Another launch asked the running instance to show its main window. */
     void activationRequested();
@@ -38,6 +48,8 @@ private:
     QString m_folder;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+    RequestHandler m_handler;
+    QHash<const QObject *, QByteArray> m_pending;
 };
 
 } // namespace zl

@@ -1,5 +1,6 @@
 #include "ZephyrlatchApp.h"
 
+#include "HotkeyDisplay.h"
 #include "HotkeyManager.h"
 #include "Icons.h"
 #include "MainWindow.h"
@@ -13,6 +14,9 @@
 #include <QDBusServiceWatcher>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QUuid>
+
+#include <algorithm>
 
 namespace zl {
 
@@ -74,6 +78,43 @@ void ZephyrlatchApp::showMainWindow()
     m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);
     m_mainWindow->raise();
     m_mainWindow->activateWindow();
+}
+
+QByteArray ZephyrlatchApp::answer(const QByteArray &line)
+{
+    // One field per column and one line per shortcut, whatever a name holds.
+    const auto field = [](QString text) {
+        for (QChar &c : text) {
+            if (c.category() == QChar::Other_Control)
+                c = u' ';
+        }
+        return text.toUtf8();
+    };
+    const QList<ShortcutItem> shortcuts = m_store.shortcuts();
+    if (line == "list") {
+        QByteArray reply = "ok\n";
+        for (const ShortcutItem &item : shortcuts) {
+            reply += field(item.name) + '\t' +
+                     field(HotkeyDisplay::string(item.keyCode, item.modifiers, &m_platform.layout)) + '\t' +
+                     item.actionType.rawValue().toUtf8() + '\t' + (item.isEnabled ? "enabled" : "disabled") + '\n';
+        }
+        return reply;
+    }
+    if (!line.startsWith("run "))
+        return "nomatch\n";
+    const QString wanted = QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(4)));
+    const QUuid id(wanted);
+    auto match = std::find_if(shortcuts.begin(), shortcuts.end(),
+                              [&](const ShortcutItem &item) { return !id.isNull() && item.id == id; });
+    if (match == shortcuts.end())
+        match = std::find_if(shortcuts.begin(), shortcuts.end(),
+                             [&](const ShortcutItem &item) { return item.name == wanted; });
+    if (match == shortcuts.end())
+        return "nomatch\n";
+    if (!match->isEnabled)
+        return "disabled\n";
+    QMetaObject::invokeMethod(this, [this, item = *match] { m_executor.run(item); }, Qt::QueuedConnection);
+    return "ok\n";
 }
 
 void ZephyrlatchApp::showSettingsWindow()

@@ -38,6 +38,13 @@ public:
     /** Shows, raises and activates the main window (tray item, second launch). */
     void showMainWindow();
 
+    /**
+     * The trigger command's request: "list" gives "ok" and one line per shortcut (name, hotkey,
+     * action kind, enabled, tab-separated); "run " + percent-encoded name or id runs that enabled
+     * shortcut on a later turn and gives "ok", else "nomatch" or "disabled".
+     */
+    QByteArray answer(const QByteArray &line);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
