@@ -356,10 +356,26 @@ void SwayHotkeysTest::realProgramServesHotkeys()
     program.setProcessEnvironment(env);
     program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/zephyrlatch"), {});
     QTRY_VERIFY2_WITH_TIMEOUT(errors.contains("served by the sway/i3 IPC"), errors.constData(), 15000);
-    QDeadlineTimer deadline(15000);
-    while (!QFileInfo::exists(ran) && !deadline.hasExpired())
+    // The program binds its hotkeys once its window has shown; until then a press finds nothing.
+    for (int attempt = 0; attempt < 15 && !QFileInfo::exists(ran); ++attempt) {
         press({chord(kKeyU, kCtrlAlt)});
+        for (QDeadlineTimer wait(1000); !QFileInfo::exists(ran) && !wait.hasExpired();)
+            QTest::qWait(10);
+    }
     QVERIFY(QFileInfo::exists(ran));
+    const auto runs = [&] {
+        QFile file(ran);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : -1;
+    };
+    const qsizetype before = runs();
+
+    // The trigger command, as a desktop's own binding would run it.
+    QProcess trigger;
+    trigger.setProcessEnvironment(env);
+    trigger.start(program.program(), {QStringLiteral("--run"), QStringLiteral("Log")});
+    QVERIFY(trigger.waitForFinished(10000));
+    QCOMPARE(trigger.exitCode(), 0);
+    QTRY_COMPARE(runs(), before + 1);
 
     program.terminate();
     QVERIFY(program.waitForFinished(10000));
