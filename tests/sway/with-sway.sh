@@ -24,6 +24,11 @@ while True: time.sleep(60)' "$dir/foreign.sock" &
     export ZL_FOREIGN_SOCKET="$dir/foreign.sock"
     run=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 fi
+# The sanitizer's suppressions must be readable by that user too.
+if [[ "${LSAN_OPTIONS:-}" =~ suppressions=([^:]+) ]]; then
+    cp "${BASH_REMATCH[1]}" "$dir/lsan.supp" && chmod a+r "$dir/lsan.supp"
+    LSAN_OPTIONS=${LSAN_OPTIONS/"${BASH_REMATCH[1]}"/$dir/lsan.supp}
+fi
 unset DISPLAY WAYLAND_DISPLAY SWAYSOCK I3SOCK QT_QPA_PLATFORM
 export HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime"
 export WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman
