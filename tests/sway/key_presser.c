@@ -62,7 +62,8 @@ int main(int argc, char **argv)
         fprintf(stderr, "key_presser: no Wayland display\n");
         return 1;
     }
-    wl_registry_add_listener(wl_display_get_registry(display), &listener, NULL);
+    struct wl_registry *registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, NULL);
     wl_display_roundtrip(display);
     if (!seat || !manager) {
         fprintf(stderr, "key_presser: no seat or no virtual keyboard protocol\n");
@@ -95,6 +96,14 @@ int main(int argc, char **argv)
     }
     zwp_virtual_keyboard_v1_destroy(keyboard);
     wl_display_roundtrip(display);
+    xkb_state_unref(state);
+    free(text);
+    close(fd);
+    xkb_keymap_unref(keymap);
+    xkb_context_unref(context);
+    zwp_virtual_keyboard_manager_v1_destroy(manager);
+    wl_seat_destroy(seat);
+    wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return 0;
 }

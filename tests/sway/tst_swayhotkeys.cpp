@@ -350,6 +350,10 @@ void SwayHotkeysTest::realProgramServesHotkeys()
     env.insert(QStringLiteral("WAYLAND_DISPLAY"), m_wayland);
     env.insert(QStringLiteral("SWAYSOCK"), m_socket);
     env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/sh"));
+    // Qt 6.4's Wayland plugin leaves protocol objects behind at exit; leaks of the program are
+    // checked by the X11 end-to-end tests.
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
     QProcess program;
     QByteArray errors;
     connect(&program, &QProcess::readyReadStandardError, this, [&] { errors += program.readAllStandardError(); });
@@ -379,7 +383,7 @@ void SwayHotkeysTest::realProgramServesHotkeys()
 
     program.terminate();
     QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitCode(), 0);
+    QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0, errors.right(4000).constData());
     QCOMPARE(ours(press({chord(kKeyU, kCtrlAlt)})), 0);
 }
 
