@@ -14,6 +14,7 @@ PACKAGES=(
     xvfb xdotool xclip x11-xkb-utils x11-utils xauth desktop-file-utils appstream dpkg-dev sxhkd xbindkeys
     dbus-daemon
     clang libclang-rt-14-dev
+    sway libwayland-dev libwayland-bin qt6-wayland python3
 )
 JOBS=${JOBS:-2}
 

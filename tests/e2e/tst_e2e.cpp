@@ -55,20 +55,36 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void hotkeyRunsCommand();
+    void triggerCommand();
     void closingTheWindowKeepsHotkeys();
     void secondLaunchShowsTheRunningInstance();
     void recordingMovesTheHotkey();
-    void triggerCommand();
     void quitEndsCleanly();
 
 private:
     int fired() const;
     bool pressUntilFired(const QString &chord, int before);
     quint32 mainWindow() const;
+    int trigger(const QStringList &arguments, QByteArray *output = nullptr, QByteArray *errors = nullptr) const;
 
     QTemporaryDir m_dir;
     QProcess m_app;
+    QUuid m_logId;
 };
+
+int TestEndToEnd::trigger(const QStringList &arguments, QByteArray *output, QByteArray *errors) const
+{
+    QProcess process;
+    process.setProcessEnvironment(m_app.processEnvironment());
+    process.start(QStringLiteral(ZL_PROGRAM), arguments);
+    if (!process.waitForFinished(10000))
+        return -1;
+    if (output)
+        *output = process.readAllStandardOutput();
+    if (errors)
+        *errors = process.readAllStandardError();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
 
 int TestEndToEnd::fired() const
 {
@@ -96,35 +112,13 @@ quint32 TestEndToEnd::mainWindow() const
     return ids.isEmpty() ? 0 : ids.last().toUInt();
 }
 
-// What a desktop's own shortcut runs where the program cannot grab keys itself.
-void TestEndToEnd::triggerCommand()
-{
-    auto invoke = [&](const QStringList &arguments, QByteArray *out = nullptr) {
-        QProcess cli;
-        cli.setProcessEnvironment(m_app.processEnvironment());
-        cli.start(QStringLiteral(ZL_PROGRAM), arguments);
-        cli.waitForFinished(10000);
-        if (out)
-            *out = cli.readAllStandardOutput() + cli.readAllStandardError();
-        return cli.exitCode();
-    };
-    const int before = fired();
-    QCOMPARE(invoke({QStringLiteral("--run"), QStringLiteral("Log")}), 0);
-    QTRY_COMPARE(fired(), before + 1);
-
-    QByteArray out;
-    QCOMPARE(invoke({QStringLiteral("--run"), QStringLiteral("Log\nOther")}, &out), 1);
-    QVERIFY2(out.contains("Log\\nOther") && out.count('\n') == 1, out.constData());
-    QCOMPARE(invoke({QStringLiteral("--list")}, &out), 0);
-    QCOMPARE(out.count('\n'), 2);
-    QVERIFY2(out.contains("\tLog\t") && out.contains("\tOther\tCtrl+Alt+O\t"), out.constData());
-    QCOMPARE(fired(), before + 1);
-}
-
 void TestEndToEnd::initTestCase()
 {
-    const QString command = QStringLiteral("echo fired >> '%1'").arg(m_dir.filePath(QStringLiteral("fired.log")));
-    const ShortcutItem shortcut{QUuid::createUuid(), QStringLiteral("Log"), true, ActionType::RunCommand, command,
+    // Each line says what the command saw of QT_QPA_PLATFORM, which the user left unset.
+    const QString command = QStringLiteral("echo \"fired ${QT_QPA_PLATFORM-unset}\" >> '%1'")
+                                .arg(m_dir.filePath(QStringLiteral("fired.log")));
+    m_logId = QUuid::createUuid();
+    const ShortcutItem shortcut{m_logId, QStringLiteral("Log"), true, ActionType::RunCommand, command,
                                 kKeyE, Modifier::Control | Modifier::Option};
     const ShortcutItem other{QUuid::createUuid(), QStringLiteral("Other"), true, ActionType::RunCommand,
                              QStringLiteral("echo other >> '%1'").arg(m_dir.filePath(QStringLiteral("other.log"))),
@@ -148,6 +142,31 @@ void TestEndToEnd::hotkeyRunsCommand()
     const int before = fired();
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
     QTRY_COMPARE(fired(), before + 1);
+    QFile log(m_dir.filePath(QStringLiteral("fired.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().split('\n').at(before), QByteArray("fired unset"));
+}
+
+void TestEndToEnd::triggerCommand()
+{
+    int before = fired();
+    QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log")}), 0);
+    QTRY_COMPARE(fired(), before + 1);
+    before = fired();
+    QCOMPARE(trigger({QStringLiteral("--run"), m_logId.toString(QUuid::WithoutBraces)}), 0);
+    QTRY_COMPARE(fired(), before + 1);
+
+    QByteArray output;
+    QByteArray errors;
+    QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log\" 'x'\nLog")}, nullptr, &errors), 1);
+    QCOMPARE(errors.count('\n'), 1);
+    QVERIFY2(errors.contains("Log\" 'x'\\nLog"), errors.constData());
+    QCOMPARE(trigger({QStringLiteral("--run"), QUuid::createUuid().toString()}), 1);
+    QCOMPARE(trigger({QStringLiteral("--list")}, &output), 0);
+    QCOMPARE(output.count('\n'), 2);
+    QVERIFY2(output.contains("\tLog\tCtrl+Alt+E\tRun Shell Command\ton\n") && output.contains("\tOther\t"),
+             output.constData());
+    QCOMPARE(fired(), before + 1);
 }
 
 void TestEndToEnd::closingTheWindowKeepsHotkeys()
@@ -223,6 +242,7 @@ void TestEndToEnd::quitEndsCleanly()
     QVERIFY(m_app.waitForFinished(10000));
     QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_app.exitCode(), 0);
+    QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log")}), 2);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

@@ -1,5 +1,6 @@
 #include "SingleInstance.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
@@ -90,8 +91,10 @@ std::optional<QByteArray> SingleInstance::ask(const QByteArray &request) const
         return std::nullopt;
     socket.write(request);
     QByteArray reply;
-    // The instance closes the connection once it has answered.
-    while (socket.state() == QLocalSocket::ConnectedState && socket.waitForReadyRead(kReplyTimeoutMs))
+    // The instance closes the connection once it has answered; the whole wait is bounded.
+    const QDeadlineTimer deadline(kReplyTimeoutMs);
+    while (socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired()
+           && socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
         reply += socket.readAll();
     reply += socket.readAll();
     if (reply.isEmpty())

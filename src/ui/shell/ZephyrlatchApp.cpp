@@ -1,5 +1,6 @@
 #include "ZephyrlatchApp.h"
 
+#include "HotkeyDisplay.h"
 #include "HotkeyManager.h"
 #include "Icons.h"
 #include "MainWindow.h"
@@ -13,6 +14,9 @@
 #include <QDBusServiceWatcher>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QUuid>
+
+#include <algorithm>
 
 namespace zl {
 
@@ -40,7 +44,7 @@ ZephyrlatchApp::ZephyrlatchApp()
     QGuiApplication::setWindowIcon(Icons::icon(QStringLiteral("AppLogo")));
     qApp->installEventFilter(this);
 
-    HotkeyManager::configure(&m_platform.hotkeys, &m_platform.log,
+    HotkeyManager::configure(m_platform.hotkeys.get(), &m_platform.log,
                              [this](const ShortcutItem &item) { m_executor.run(item); });
 
     applicationDidFinishLaunching();
