@@ -6,8 +6,11 @@
 #include "ZephyrlatchApp.h"
 
 #include <QApplication>
+#include <QByteArray>
+#include <QList>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -26,14 +29,27 @@ int explainMissingDisplay(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    // Global grabs and synthetic input exist only on X11; under Wayland use XWayland.
+    // Our own X11 grabs and synthetic input need the X connection, so prefer X11 (XWayland under
+    // Wayland) and fall back to a native Wayland window only where no X server is reachable. The
+    // choice goes to Qt through argv, never the environment: commands and applications started
+    // from a hotkey inherit the user's environment untouched.
+    QList<QByteArray> arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        if (!zl::PlatformServices::displayReachable())
+        const char *platform = zl::PlatformServices::windowPlatform();
+        if (!platform)
             return explainMissingDisplay(argc, argv);
-        qputenv("QT_QPA_PLATFORM", "xcb");
+        arguments.insert(1, QByteArrayLiteral("-platform"));
+        arguments.insert(2, QByteArray(platform));
     }
+    std::vector<char *> qtArgv;
+    for (QByteArray &argument : arguments)
+        qtArgv.push_back(argument.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(arguments.size());
 
-    QApplication app(argc, argv);
+    QApplication app(qtArgc, qtArgv.data());
     QApplication::setApplicationName(QStringLiteral("zephyrlatch"));
     QApplication::setOrganizationName(QStringLiteral("zephyrlatch"));
     QApplication::setDesktopFileName(QStringLiteral(ZL_APP_ID));

@@ -97,7 +97,9 @@ quint32 TestEndToEnd::mainWindow() const
 
 void TestEndToEnd::initTestCase()
 {
-    const QString command = QStringLiteral("echo fired >> '%1'").arg(m_dir.filePath(QStringLiteral("fired.log")));
+    // Each line says what the command saw of QT_QPA_PLATFORM, which the user left unset.
+    const QString command = QStringLiteral("echo \"fired ${QT_QPA_PLATFORM-unset}\" >> '%1'")
+                                .arg(m_dir.filePath(QStringLiteral("fired.log")));
     const ShortcutItem shortcut{QUuid::createUuid(), QStringLiteral("Log"), true, ActionType::RunCommand, command,
                                 kKeyE, Modifier::Control | Modifier::Option};
     const ShortcutItem other{QUuid::createUuid(), QStringLiteral("Other"), true, ActionType::RunCommand,
@@ -122,6 +124,9 @@ void TestEndToEnd::hotkeyRunsCommand()
     const int before = fired();
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
     QTRY_COMPARE(fired(), before + 1);
+    QFile log(m_dir.filePath(QStringLiteral("fired.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().split('\n').at(before), QByteArray("fired unset"));
 }
 
 void TestEndToEnd::closingTheWindowKeepsHotkeys()

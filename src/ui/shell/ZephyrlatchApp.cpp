@@ -38,7 +38,7 @@ ZephyrlatchApp::ZephyrlatchApp()
     QGuiApplication::setWindowIcon(Icons::icon(QStringLiteral("AppLogo")));
     qApp->installEventFilter(this);
 
-    HotkeyManager::configure(&m_platform.hotkeys, &m_platform.log,
+    HotkeyManager::configure(m_platform.hotkeys.get(), &m_platform.log,
                              [this](const ShortcutItem &item) { m_executor.run(item); });
 
     applicationDidFinishLaunching();
