@@ -289,8 +289,9 @@ std::optional<PasteboardSnapshot> WaylandPasteboard::Device::snapshot()
     m_connection.roundtrip(kStallTimeoutMs);
     if (m_source)
         return m_source->formats;
-    if (QClipboard *clipboard = qGuiApp ? QGuiApplication::clipboard() : nullptr;
-        clipboard && clipboard->ownsClipboard()) {
+    // qGuiApp is a plain cast: it is not null in a program without a GUI either.
+    const auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (QClipboard *clipboard = gui ? QGuiApplication::clipboard() : nullptr; clipboard && clipboard->ownsClipboard()) {
         if (const QMimeData *data = clipboard->mimeData())
             return qtSnapshot(data);
     }
