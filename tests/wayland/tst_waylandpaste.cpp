@@ -323,15 +323,11 @@ void WaylandPasteTest::clipboardRestoredByteForByte()
 void WaylandPasteTest::otherClientsCopyAndRead()
 {
     m_pasteboard.setSecretText(QStringLiteral("secret ✓"));
-    QCOMPARE(runTool(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")}).split('\n').count("x-kde-passwordManagerHint"), 1);
-    QCOMPARE(runTool(QStringLiteral("wl-paste"),
-                     {QStringLiteral("--no-newline"), QStringLiteral("--type"), QStringLiteral("x-kde-passwordManagerHint")}),
-             "secret");
-    QCOMPARE(m_pasteboard.textReads(), 0);
-    QCOMPARE(runTool(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline"), QStringLiteral("--type"),
-                                                  QStringLiteral("text/plain;charset=utf-8")}),
-             QStringLiteral("secret ✓").toUtf8());
-    QTRY_COMPARE(m_pasteboard.textReads(), 1);
+    const Types offered = clipboard();
+    QCOMPARE(offered.value(QStringLiteral("x-kde-passwordManagerHint")), "secret");
+    QCOMPARE(offered.value(QStringLiteral("text/plain;charset=utf-8")), QStringLiteral("secret ✓").toUtf8());
+    // One read per text type; the hint is no read of the text.
+    QTRY_COMPARE(m_pasteboard.textReads(), offered.size() - 1);
     QVERIFY(!m_pasteboard.takenByOther());
 
     copyWithWlCopy(QStringLiteral("text/plain"), "copied meanwhile");
