@@ -13,8 +13,8 @@ PACKAGES=(
     libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev libglib2.0-dev
     xvfb xdotool xclip x11-xkb-utils x11-utils xauth desktop-file-utils appstream dpkg-dev sxhkd xbindkeys
     dbus-daemon
+    libwayland-dev libwayland-bin qt6-wayland sway wl-clipboard wtype python3
     clang libclang-rt-14-dev
-    sway libwayland-dev libwayland-bin qt6-wayland python3
 )
 JOBS=${JOBS:-2}
 

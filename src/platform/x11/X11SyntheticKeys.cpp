@@ -1,7 +1,8 @@
 #include "X11SyntheticKeys.h"
 
+#include "TerminalEmulators.h"
+
 #include <QGuiApplication>
-#include <QSet>
 #include <QStringList>
 
 #include <xcb/xcb.h>
@@ -250,26 +251,7 @@ QString X11SyntheticKeys::focusedWindowClass() const
 
 bool X11SyntheticKeys::isTerminal(const QString &wmClass)
 {
-    static const QSet<QString> terminals{
-        QStringLiteral("alacritty"),     QStringLiteral("blackbox"),      QStringLiteral("com.mitchellh.ghostty"),
-        QStringLiteral("cool-retro-term"), QStringLiteral("ghostty"),     QStringLiteral("io.elementary.terminal"),
-        QStringLiteral("rxvt"),          QStringLiteral("urxvt"),
-        QStringLiteral("deepin-terminal"), QStringLiteral("foot"),        QStringLiteral("gnome-terminal"),
-        QStringLiteral("gnome-terminal-server"), QStringLiteral("guake"), QStringLiteral("kgx"),
-        QStringLiteral("kitty"),         QStringLiteral("konsole"),       QStringLiteral("lxterminal"),
-        QStringLiteral("mate-terminal"), QStringLiteral("org.gnome.console"), QStringLiteral("org.gnome.ptyxis"),
-        QStringLiteral("org.wezfurlong.wezterm"), QStringLiteral("ptyxis"), QStringLiteral("qterminal"),
-        QStringLiteral("sakura"),        QStringLiteral("st"),            QStringLiteral("st-256color"),
-        QStringLiteral("terminator"),    QStringLiteral("terminology"),   QStringLiteral("tilda"),
-        QStringLiteral("tilix"),         QStringLiteral("wezterm"),       QStringLiteral("xfce4-terminal"),
-        QStringLiteral("yakuake"),
-    };
-    const QStringList names = wmClass.split(u'\n', Qt::SkipEmptyParts);
-    for (const QString &name : names) {
-        if (terminals.contains(name.toLower()))
-            return true;
-    }
-    return false;
+    return isTerminalEmulator(wmClass);
 }
 
 } // namespace zl
