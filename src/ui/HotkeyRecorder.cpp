@@ -48,6 +48,21 @@ QString rgba(QColor color, qreal alpha)
         .arg(color.alphaF(), 0, 'f', 2);
 }
 
+// On X11 the event's own state is what the server will match a grab against; Qt's modifiers come
+// from its tracked keyboard state, which can lag behind quick key sequences.
+Qt::KeyboardModifiers recordedModifiers(const QKeyEvent &event)
+{
+    if (QGuiApplication::platformName() != QLatin1StringView("xcb"))
+        return event.modifiers();
+    const quint32 state = event.nativeModifiers();
+    Qt::KeyboardModifiers modifiers;
+    modifiers.setFlag(Qt::ShiftModifier, state & 0x01);
+    modifiers.setFlag(Qt::ControlModifier, state & 0x04);
+    modifiers.setFlag(Qt::AltModifier, state & 0x08);
+    modifiers.setFlag(Qt::MetaModifier, state & 0x40);
+    return modifiers;
+}
+
 } // namespace
 
 HotkeyRecorder::HotkeyRecorder(const KeyboardLayout *layout, QWidget *parent)
@@ -126,7 +141,7 @@ bool HotkeyRecorder::event(QEvent *event)
 void HotkeyRecorder::handleRecordingKey(const QKeyEvent &event)
 {
     const std::optional<KeyCombination> combination =
-        HotkeyDisplay::fromKeyEvent(event.nativeScanCode(), event.modifiers());
+        HotkeyDisplay::fromKeyEvent(event.nativeScanCode(), recordedModifiers(event));
     // Escape ends recording for good: a recorder that kept its accent look after Escape would
     // look as if it were still waiting for keys.
     if (event.key() == Qt::Key_Escape || (combination && combination->keyCode == kEscapeKeyCode)) {
