@@ -91,7 +91,7 @@ int main(int argc, char **argv)
     });
 
     PlatformServices platform;
-    PermissionsManager permissions(platform.trust, platform.workspace);
+    PermissionsManager permissions(*platform.trust, platform.workspace);
     FileDialogApplicationChooser chooser;
     UiContext context{store, permissions, chooser, [](const ShortcutItem &) {}, &platform.layout};
 

@@ -439,6 +439,42 @@
         <source>off</source>
         <translation>aus</translation>
     </message>
+    <message id="settings.hotkeys">
+        <source>Hotkeys:</source>
+        <translation>Tastenkürzel:</translation>
+    </message>
+    <message id="settings.hotkeys.x11">
+        <source>caught through X11 key grabs.</source>
+        <translation>werden über X11-Tastengriffe abgefangen.</translation>
+    </message>
+    <message id="settings.hotkeys.sway">
+        <source>bound in sway through its IPC.</source>
+        <translation>werden über die IPC-Schnittstelle in sway gebunden.</translation>
+    </message>
+    <message id="settings.hotkeys.portal">
+        <source>bound through the desktop's global shortcuts portal; the desktop may ask you to confirm them, and its keyboard settings can change them.</source>
+        <translation>werden über das Portal für globale Tastenkürzel des Desktops gebunden; der Desktop fragt eventuell nach einer Bestätigung, und seine Tastatureinstellungen können sie ändern.</translation>
+    </message>
+    <message id="settings.hotkeys.none">
+        <source>this desktop lets no program catch keys. Bind each shortcut's trigger command (shown in the editor, zephyrlatch --run …) in the desktop's keyboard settings: GNOME Settings &gt; Keyboard &gt; Custom Shortcuts, KDE System Settings &gt; Shortcuts.</source>
+        <translation>dieser Desktop lässt kein Programm Tasten abfangen. Binden Sie den Auslösebefehl jedes Tastenkürzels (im Editor, zephyrlatch --run …) in den Tastatureinstellungen des Desktops: GNOME-Einstellungen &gt; Tastatur &gt; Eigene Tastenkürzel, KDE-Systemeinstellungen &gt; Kurzbefehle.</translation>
+    </message>
+    <message id="settings.paste">
+        <source>Pasting:</source>
+        <translation>Einfügen:</translation>
+    </message>
+    <message id="settings.paste.xtest">
+        <source>synthetic keys through the X server's XTEST extension.</source>
+        <translation>synthetische Tasten über die XTEST-Erweiterung des X-Servers.</translation>
+    </message>
+    <message id="settings.paste.virtualKeyboard">
+        <source>a virtual keyboard of the compositor, into every window.</source>
+        <translation>eine virtuelle Tastatur des Compositors, in jedes Fenster.</translation>
+    </message>
+    <message id="settings.paste.x11Only">
+        <source>into X11 (XWayland) windows only: this desktop offers no virtual keyboard to programs.</source>
+        <translation>nur in X11-Fenster (XWayland): Dieser Desktop bietet Programmen keine virtuelle Tastatur.</translation>
+    </message>
     <message id="app.noDisplay">
         <source>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
         <translation>Zephyrlatch braucht eine X11-Anzeige, und es war keine erreichbar (DISPLAY ist nicht gesetzt oder sein Server läuft nicht). Starten Sie es aus Ihrer Desktop-Sitzung oder probieren Sie es auf einer virtuellen Anzeige: xvfb-run -a zephyrlatch</translation>

@@ -439,6 +439,42 @@
         <source>off</source>
         <translation>off</translation>
     </message>
+    <message id="settings.hotkeys">
+        <source>Hotkeys:</source>
+        <translation>Hotkeys:</translation>
+    </message>
+    <message id="settings.hotkeys.x11">
+        <source>caught through X11 key grabs.</source>
+        <translation>caught through X11 key grabs.</translation>
+    </message>
+    <message id="settings.hotkeys.sway">
+        <source>bound in sway through its IPC.</source>
+        <translation>bound in sway through its IPC.</translation>
+    </message>
+    <message id="settings.hotkeys.portal">
+        <source>bound through the desktop's global shortcuts portal; the desktop may ask you to confirm them, and its keyboard settings can change them.</source>
+        <translation>bound through the desktop's global shortcuts portal; the desktop may ask you to confirm them, and its keyboard settings can change them.</translation>
+    </message>
+    <message id="settings.hotkeys.none">
+        <source>this desktop lets no program catch keys. Bind each shortcut's trigger command (shown in the editor, zephyrlatch --run …) in the desktop's keyboard settings: GNOME Settings &gt; Keyboard &gt; Custom Shortcuts, KDE System Settings &gt; Shortcuts.</source>
+        <translation>this desktop lets no program catch keys. Bind each shortcut's trigger command (shown in the editor, zephyrlatch --run …) in the desktop's keyboard settings: GNOME Settings &gt; Keyboard &gt; Custom Shortcuts, KDE System Settings &gt; Shortcuts.</translation>
+    </message>
+    <message id="settings.paste">
+        <source>Pasting:</source>
+        <translation>Pasting:</translation>
+    </message>
+    <message id="settings.paste.xtest">
+        <source>synthetic keys through the X server's XTEST extension.</source>
+        <translation>synthetic keys through the X server's XTEST extension.</translation>
+    </message>
+    <message id="settings.paste.virtualKeyboard">
+        <source>a virtual keyboard of the compositor, into every window.</source>
+        <translation>a virtual keyboard of the compositor, into every window.</translation>
+    </message>
+    <message id="settings.paste.x11Only">
+        <source>into X11 (XWayland) windows only: this desktop offers no virtual keyboard to programs.</source>
+        <translation>into X11 (XWayland) windows only: this desktop offers no virtual keyboard to programs.</translation>
+    </message>
     <message id="app.noDisplay">
         <source>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
         <translation>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</translation>

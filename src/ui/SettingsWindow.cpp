@@ -27,6 +27,7 @@ const QColor kGreen(0x2E, 0x9D, 0x3A);
 SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window), m_context(context), m_launchAtLogin(new QCheckBox),
       m_launchAtLoginProblem(new QLabel), m_accessibilityLabel(new QLabel), m_accessibilityStatus(new QLabel),
+      m_hotkeyPathLabel(new QLabel), m_hotkeyPath(new QLabel), m_pastePathLabel(new QLabel), m_pastePath(new QLabel),
       m_openPrivacySettings(new QPushButton)
 {
     setObjectName(QStringLiteral("settings"));
@@ -51,6 +52,16 @@ SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
     form->addRow(m_launchAtLogin);
     form->addRow(m_launchAtLoginProblem);
     form->addRow(m_accessibilityLabel, m_accessibilityStatus);
+    m_hotkeyPath->setObjectName(QStringLiteral("hotkeyPath"));
+    m_pastePath->setObjectName(QStringLiteral("pastePath"));
+    for (QLabel *path : {m_hotkeyPath, m_pastePath}) {
+        path->setWordWrap(true);
+        path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
+    m_hotkeyPathLabel->setBuddy(m_hotkeyPath);
+    m_pastePathLabel->setBuddy(m_pastePath);
+    form->addRow(m_hotkeyPathLabel, m_hotkeyPath);
+    form->addRow(m_pastePathLabel, m_pastePath);
     auto *buttonRow = new QHBoxLayout;
     buttonRow->addWidget(m_openPrivacySettings);
     buttonRow->addStretch(1);
@@ -96,6 +107,14 @@ void SettingsWindow::refresh()
     palette.setColor(QPalette::WindowText, trusted ? kGreen : Icons::warningColor());
     m_accessibilityStatus->setPalette(palette);
     m_openPrivacySettings->setText(text("ui.openPrivacySettings"));
+    m_hotkeyPathLabel->setText(text("settings.hotkeys"));
+    m_pastePathLabel->setText(text("settings.paste"));
+    m_hotkeyPath->setText(m_context.hotkeyPath ? m_context.hotkeyPath() : QString());
+    m_pastePath->setText(m_context.pastePath ? m_context.pastePath() : QString());
+    for (QLabel *row : {m_hotkeyPathLabel, m_hotkeyPath})
+        row->setVisible(!m_hotkeyPath->text().isEmpty());
+    for (QLabel *row : {m_pastePathLabel, m_pastePath})
+        row->setVisible(!m_pastePath->text().isEmpty());
 }
 
 void SettingsWindow::showEvent(QShowEvent *event)

@@ -35,6 +35,10 @@ private:
     QLabel *m_launchAtLoginProblem;
     QLabel *m_accessibilityLabel;
     QLabel *m_accessibilityStatus;
+    QLabel *m_hotkeyPathLabel;
+    QLabel *m_hotkeyPath;
+    QLabel *m_pastePathLabel;
+    QLabel *m_pastePath;
     QPushButton *m_openPrivacySettings;
 };
 

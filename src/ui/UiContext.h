@@ -24,6 +24,9 @@ struct UiContext
     const KeyboardLayout *layout = nullptr;
     /** Why a shortcut's hotkey does not work, for the user; empty when it does. May be unset. */
     std::function<QString(const ShortcutItem &)> hotkeyProblem = {};
+    /** How hotkeys and pasting work in this session, in the user's words. May be unset. */
+    std::function<QString()> hotkeyPath = {};
+    std::function<QString()> pastePath = {};
 };
 
 } // namespace zl

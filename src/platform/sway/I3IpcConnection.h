@@ -21,6 +21,7 @@ class I3IpcConnection final : public QObject
 public:
     static constexpr quint32 RunCommand = 0;
     static constexpr quint32 Subscribe = 2;
+    static constexpr quint32 GetTree = 4;
     static constexpr quint32 GetConfig = 9;
     static constexpr quint32 EventBit = 0x80000000u;
     static constexpr quint32 WorkspaceEvent = EventBit | 0;

@@ -268,4 +268,33 @@ void SwayHotkeyService::log(const QString &line) const
         m_log->log(line);
 }
 
+namespace {
+
+// The focused node is a leaf marked "focused"; windows sit in "nodes" and "floating_nodes".
+QString focusedIn(const QJsonObject &node)
+{
+    if (node.value(u"focused").toBool()) {
+        const QString appId = node.value(u"app_id").toString();
+        if (!appId.isEmpty())
+            return appId;
+        const QJsonObject x11 = node.value(u"window_properties").toObject();
+        return x11.value(u"class").toString() + u'\n' + x11.value(u"instance").toString();
+    }
+    for (const char16_t *children : {u"nodes", u"floating_nodes"}) {
+        for (const QJsonValue child : node.value(QStringView(children)).toArray()) {
+            if (const QString found = focusedIn(child.toObject()); !found.isEmpty())
+                return found;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+QString SwayHotkeyService::focusedAppId()
+{
+    const std::optional<QByteArray> tree = m_commands.request(I3IpcConnection::GetTree, {}, kRequestTimeoutMs);
+    return tree ? focusedIn(QJsonDocument::fromJson(*tree).object()) : QString();
+}
+
 } // namespace zl

@@ -36,13 +36,16 @@ public:
     /** sway answered the binding command with an error. */
     static constexpr HotkeyStatus Refused = -6;
     /** The compositor's configuration binds the combination to something else. */
-    static constexpr HotkeyStatus BoundElsewhere = -7;
+    static constexpr HotkeyStatus BoundElsewhere = HotkeyRefusal::TakenElsewhere;
 
     /** Connects to the socket at path now (bounded wait); logSink gets the connection's ups and downs. */
     SwayHotkeyService(const QString &path, LogSink *logSink, QObject *parent = nullptr);
     ~SwayHotkeyService() override;
 
     bool isConnected() const { return m_commands.isOpen() && m_events.isOpen(); }
+
+    /** The focused window's app_id (or an X11 window's class), so a paste can tell terminals; empty when unknown. */
+    QString focusedAppId();
 
     HotkeyStatus installEventHandler(Handler handler, EventHandlerRef *ref) override;
     /** While the compositor is away the registration is kept and made at the reconnect. */

@@ -1,9 +1,19 @@
 #include "PlatformServices.h"
 
 #include "I3IpcConnection.h"
+#include "PortalHotkeyService.h"
+#include "Strings.h"
 #include "SwayHotkeyService.h"
+#include "WaylandAccessibilityTrust.h"
+#include "WaylandPasteboard.h"
+#include "WaylandSyntheticKeys.h"
+#include "X11AccessibilityTrust.h"
 #include "X11HotkeyService.h"
+#include "X11Pasteboard.h"
+#include "X11SyntheticKeys.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -32,10 +42,12 @@ bool waylandReachable()
 
 PlatformServices::PlatformServices()
 {
-    if (QGuiApplication::platformName() != QLatin1StringView("xcb")) {
-        log.log(QStringLiteral("Zephyrlatch: pasting needs X11; this session runs on \"") +
-                QGuiApplication::platformName() + QStringLiteral("\", so it is unavailable"));
-    }
+    chooseHotkeys();
+    choosePaste();
+}
+
+void PlatformServices::chooseHotkeys()
+{
     const bool waylandSession = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
                                 qEnvironmentVariable("XDG_SESSION_TYPE") != QLatin1StringView("x11");
     if (!waylandSession) {
@@ -59,13 +71,69 @@ PlatformServices::PlatformServices()
         auto sway = std::make_unique<SwayHotkeyService>(path, &log);
         if (sway->isConnected()) {
             log.log(QStringLiteral("Zephyrlatch: hotkeys are served by the sway/i3 IPC at ") + path);
+            m_sway = sway.get();
             hotkeys = std::move(sway);
             return;
         }
     }
-    // The GlobalShortcuts portal goes here, before giving up.
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.portal.Desktop"))) {
+        // Whether this portal has GlobalShortcuts shows at the first bind; until then it is the way.
+        auto portal = std::make_unique<PortalHotkeyService>(bus, QStringLiteral(ZL_APP_ID), &log);
+        log.log(QStringLiteral("Zephyrlatch: hotkeys are served by the desktop's GlobalShortcuts portal"));
+        m_portal = portal.get();
+        hotkeys = std::move(portal);
+        return;
+    }
     log.log(QStringLiteral("Zephyrlatch: no hotkeys: this Wayland session offers no way to bind them that "
-                           "Zephyrlatch knows; bind a command in the desktop's keyboard settings instead"));
+                           "Zephyrlatch knows; bind each shortcut's trigger command in the desktop's keyboard settings"));
+}
+
+void PlatformServices::choosePaste()
+{
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariable("XDG_SESSION_TYPE") != QLatin1StringView("x11")) {
+        SwayHotkeyService *sway = m_sway;
+        auto waylandKeys = std::make_unique<WaylandSyntheticKeys>(
+            [sway] { return sway ? sway->focusedAppId() : QString(); });
+        // Made now rather than at the first paste: a compositor may drop the first key after a new keymap.
+        if (waylandKeys->available()) {
+            keys = std::move(waylandKeys);
+            trust = std::make_unique<WaylandAccessibilityTrust>();
+            m_waylandKeys = true;
+        }
+        if (auto board = std::make_unique<WaylandPasteboard>(); board->available())
+            pasteboard = std::move(board);
+    }
+    if (!keys) {
+        keys = std::make_unique<X11SyntheticKeys>();
+        trust = std::make_unique<X11AccessibilityTrust>();
+    }
+    if (!pasteboard)
+        pasteboard = std::make_unique<X11Pasteboard>();
+    if (QGuiApplication::platformName() != QLatin1StringView("xcb") && !m_waylandKeys)
+        log.log(QStringLiteral("Zephyrlatch: pasting is unavailable: no X11 connection and no virtual keyboard"));
+}
+
+QString PlatformServices::hotkeyPath() const
+{
+    if (m_sway)
+        return text("settings.hotkeys.sway");
+    if (m_portal)
+        return text(m_portal->available() ? "settings.hotkeys.portal" : "settings.hotkeys.none");
+    if (auto *x11 = dynamic_cast<X11HotkeyService *>(hotkeys.get()); x11 && x11->isAvailable())
+        return text("settings.hotkeys.x11");
+    return text("settings.hotkeys.none");
+}
+
+QString PlatformServices::pastePath() const
+{
+    if (m_waylandKeys)
+        return text("settings.paste.virtualKeyboard");
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariable("XDG_SESSION_TYPE") != QLatin1StringView("x11"))
+        return text("settings.paste.x11Only");
+    return text("settings.paste.xtest");
 }
 
 PlatformServices::~PlatformServices() = default;

@@ -4,16 +4,20 @@
 #include "GioWorkspace.h"
 #include "PosixProcessLauncher.h"
 #include "SystemLog.h"
-#include "X11AccessibilityTrust.h"
 #include "X11KeyboardLayout.h"
-#include "X11Pasteboard.h"
-#include "X11SyntheticKeys.h"
+
+#include <QString>
 
 #include <memory>
 
 namespace zl {
 
+class AccessibilityTrust;
 class HotkeyService;
+class Pasteboard;
+class PortalHotkeyService;
+class SwayHotkeyService;
+class SyntheticKeys;
 
 /**
  * Owns the real platform services for the program's lifetime. Made after the QApplication; on a
@@ -36,16 +40,31 @@ public:
      */
     static const char *windowPlatform();
 
+    /** Which way hotkeys and synthetic keys work in this session, in the user's words. */
+    QString hotkeyPath() const;
+    QString pastePath() const;
+    /** The portal back end when it serves hotkeys (it reports its binds later), else null. */
+    PortalHotkeyService *portal() const { return m_portal; }
+
     SystemLog log;
     PosixProcessLauncher processes;
     GioWorkspace workspace;
     EventLoopScheduler scheduler;
-    /** X11 grabs, or the sway/i3 IPC in a Wayland session; null when nothing serves hotkeys. */
+    /** X11 grabs, the sway/i3 IPC or the GlobalShortcuts portal; null when nothing serves hotkeys. */
     std::unique_ptr<HotkeyService> hotkeys;
     X11KeyboardLayout layout;
-    X11Pasteboard pasteboard;
-    X11SyntheticKeys keys;
-    X11AccessibilityTrust trust;
+    /** The Wayland virtual keyboard and data-control clipboard where offered, else X11 (XWayland's bridge). */
+    std::unique_ptr<Pasteboard> pasteboard;
+    std::unique_ptr<SyntheticKeys> keys;
+    std::unique_ptr<AccessibilityTrust> trust;
+
+private:
+    void chooseHotkeys();
+    void choosePaste();
+
+    SwayHotkeyService *m_sway = nullptr;
+    PortalHotkeyService *m_portal = nullptr;
+    bool m_waylandKeys = false;
 };
 
 } // namespace zl

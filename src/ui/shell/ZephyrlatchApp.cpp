@@ -4,6 +4,7 @@
 #include "HotkeyManager.h"
 #include "Icons.h"
 #include "MainWindow.h"
+#include "PortalHotkeyService.h"
 #include "SettingsWindow.h"
 #include "Strings.h"
 #include "TrayMenu.h"
@@ -31,12 +32,13 @@ constexpr int kTrayHostWaitMs = 15000;
 ZephyrlatchApp::ZephyrlatchApp()
     : m_autostart(QStringLiteral(ZL_APP_ID), QCoreApplication::applicationFilePath()),
       m_store(m_autostart),
-      m_executor(ActionServices{m_platform.processes, m_platform.workspace, m_platform.pasteboard, m_platform.keys,
+      m_executor(ActionServices{m_platform.processes, m_platform.workspace, *m_platform.pasteboard, *m_platform.keys,
                                 m_platform.scheduler, m_platform.log}),
-      m_permissions(m_platform.trust, m_platform.workspace),
+      m_permissions(*m_platform.trust, m_platform.workspace),
       m_context{m_store, m_permissions, m_chooser, [this](const ShortcutItem &item) { m_executor.run(item); },
                 &m_platform.layout,
-                [this](const ShortcutItem &item) { return HotkeyManager::shared().problem(item, &m_platform.layout); }},
+                [this](const ShortcutItem &item) { return HotkeyManager::shared().problem(item, &m_platform.layout); },
+                [this] { return m_platform.hotkeyPath(); }, [this] { return m_platform.pastePath(); }},
       m_commands(m_store, [this](const ShortcutItem &item) { m_executor.run(item); }, &m_platform.layout)
 {
     m_translations.useSystemLanguage();
@@ -51,6 +53,8 @@ ZephyrlatchApp::ZephyrlatchApp()
 
     m_mainWindow = std::make_unique<MainWindow>(m_context);
     connect(m_mainWindow.get(), &MainWindow::appeared, this, [this] { HotkeyManager::shared().bind(m_store); });
+    if (PortalHotkeyService *portal = m_platform.portal())
+        connect(portal, &PortalHotkeyService::bindingsChanged, &HotkeyManager::shared(), &HotkeyManager::serviceChanged);
     connect(&HotkeyManager::shared(), &HotkeyManager::registrationsChanged, this, [this] {
         m_mainWindow->refreshHotkeyProblems();
         if (m_trayMenu)
