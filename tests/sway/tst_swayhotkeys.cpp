@@ -367,6 +367,8 @@ void SwayHotkeysTest::realProgramServesHotkeys()
             QTest::qWait(10);
     }
     QVERIFY(QFileInfo::exists(ran));
+    // With no X server at all, pasting still has sway's virtual keyboard.
+    QVERIFY2(!errors.contains("pasting is unavailable"), errors.constData());
     const auto runs = [&] {
         QFile file(ran);
         return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : -1;
