@@ -368,7 +368,7 @@ void SwayHotkeysTest::realProgramServesHotkeys()
     }
     QVERIFY(QFileInfo::exists(ran));
     // With no X server at all, pasting still has sway's virtual keyboard.
-    QVERIFY2(!errors.contains("pasting is unavailable"), errors.constData());
+    QVERIFY2(!errors.contains("unavailable"), errors.constData());
     const auto runs = [&] {
         QFile file(ran);
         return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : -1;
