@@ -476,8 +476,8 @@
         <translation>nur in X11-Fenster (XWayland): Dieser Desktop bietet Programmen keine virtuelle Tastatur.</translation>
     </message>
     <message id="app.noDisplay">
-        <source>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
-        <translation>Zephyrlatch braucht eine X11-Anzeige, und es war keine erreichbar (DISPLAY ist nicht gesetzt oder sein Server läuft nicht). Starten Sie es aus Ihrer Desktop-Sitzung oder probieren Sie es auf einer virtuellen Anzeige: xvfb-run -a zephyrlatch</translation>
+        <source>Zephyrlatch needs a display, and none could be reached (neither DISPLAY nor WAYLAND_DISPLAY names a running server). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
+        <translation>Zephyrlatch braucht eine Anzeige, und keine war erreichbar (weder DISPLAY noch WAYLAND_DISPLAY nennt einen laufenden Server). Starten Sie es aus Ihrer Desktop-Sitzung oder probieren Sie es auf einer virtuellen Anzeige: xvfb-run -a zephyrlatch</translation>
     </message>
 </context>
 </TS>

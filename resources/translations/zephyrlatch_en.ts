@@ -476,8 +476,8 @@
         <translation>into X11 (XWayland) windows only: this desktop offers no virtual keyboard to programs.</translation>
     </message>
     <message id="app.noDisplay">
-        <source>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
-        <translation>Zephyrlatch needs an X11 display, and none could be reached (DISPLAY is unset or its server is not running). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</translation>
+        <source>Zephyrlatch needs a display, and none could be reached (neither DISPLAY nor WAYLAND_DISPLAY names a running server). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
+        <translation>Zephyrlatch needs a display, and none could be reached (neither DISPLAY nor WAYLAND_DISPLAY names a running server). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</translation>
     </message>
 </context>
 </TS>
