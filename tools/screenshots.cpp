@@ -93,7 +93,14 @@ int main(int argc, char **argv)
     PlatformServices platform;
     PermissionsManager permissions(*platform.trust, platform.workspace);
     FileDialogApplicationChooser chooser;
-    UiContext context{store, permissions, chooser, [](const ShortcutItem &) {}, &platform.layout};
+    UiContext context{store,
+                      permissions,
+                      chooser,
+                      [](const ShortcutItem &) {},
+                      &platform.layout,
+                      {},
+                      [&platform] { return platform.hotkeyPath(); },
+                      [&platform] { return platform.pastePath(); }};
 
     MainWindow window(context);
     window.show();
@@ -117,7 +124,8 @@ int main(int argc, char **argv)
 
     NoSyntheticInput untrusted;
     PermissionsManager noPermission(untrusted, platform.workspace);
-    UiContext withoutPaste{store, noPermission, chooser, [](const ShortcutItem &) {}, &platform.layout};
+    UiContext withoutPaste{store, noPermission, chooser, context.run, &platform.layout, {}, context.hotkeyPath,
+                           context.pastePath};
     SettingsWindow settingsWithoutPaste(withoutPaste);
     settingsWithoutPaste.show();
     save(settingsWithoutPaste, out + QStringLiteral("/settings-no-paste.png"));

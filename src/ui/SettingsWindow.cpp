@@ -44,7 +44,6 @@ SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
     form->setContentsMargins(18, 18, 18, 18);
     form->setVerticalSpacing(12);
     form->setHorizontalSpacing(12);
-    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
     m_launchAtLoginProblem->setWordWrap(true);
     m_accessibilityLabel->setWordWrap(true);
@@ -57,6 +56,8 @@ SettingsWindow::SettingsWindow(UiContext &context, QWidget *parent)
     for (QLabel *path : {m_hotkeyPath, m_pastePath}) {
         path->setWordWrap(true);
         path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // A wrapped label in a fixed-size window needs a width to wrap at, or it is cut off.
+        path->setFixedWidth(300);
     }
     m_hotkeyPathLabel->setBuddy(m_hotkeyPath);
     m_pastePathLabel->setBuddy(m_pastePath);
