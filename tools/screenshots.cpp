@@ -135,6 +135,17 @@ int main(int argc, char **argv)
     save(menu, out + QStringLiteral("/tray-menu.png"));
     menu.hide();
 
+    // What the window shows for a combination another program holds.
+    const QUuid taken = store.shortcuts().at(2).id;
+    context.hotkeyProblem = [taken](const ShortcutItem &item) {
+        return item.id == taken ? QStringLiteral("Ctrl+Shift+P is taken by another program.") : QString();
+    };
+    window.setSelection(taken);
+    window.refreshHotkeyProblems();
+    save(window, out + QStringLiteral("/registration-problem.png"));
+    context.hotkeyProblem = {};
+    window.refreshHotkeyProblems();
+
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setPalette(darkPalette());
     window.setSelection(store.shortcuts().at(2).id);

@@ -143,6 +143,8 @@ QWidget *MainWindow::buildSidebar()
     header->setSpacing(10);
     auto *logo = new QLabel(sidebar);
     logo->setObjectName(QStringLiteral("headerLogo"));
+    // The logo keeps its colours rather than being drawn as a one-colour template: it is a filled
+    // tile, and a silhouette of it would be a blank square.
     logo->setPixmap(Icons::icon(QStringLiteral("AppLogo")).pixmap(kLogoHeight, kLogoHeight));
     m_headerTitle = new QLabel(sidebar);
     m_headerTitle->setObjectName(QStringLiteral("headerTitle"));
