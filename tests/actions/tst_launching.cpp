@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -54,7 +55,8 @@ private:
     std::unique_ptr<FakeJournal> m_journal;
     std::unique_ptr<FakePasteboard> m_pasteboard;
     std::unique_ptr<FakeSyntheticKeys> m_keys;
-    PosixProcessLauncher m_processes;
+    // Commands start their (recording) shell when they run; the waiting login shell has a test of its own.
+    PosixProcessLauncher m_processes{false};
     GioWorkspace m_workspace;
     FakeLogSink m_log;
     std::unique_ptr<ActionExecutor> m_executor;
@@ -103,13 +105,13 @@ void TestLaunching::initTestCase()
     qputenv("XDG_DATA_HOME", path(QStringLiteral("data-home")).toUtf8());
     qputenv("XDG_DATA_DIRS", (path(QStringLiteral("sys1")) + u':' + path(QStringLiteral("sys2"))).toUtf8());
     qputenv("PATH", path(QStringLiteral("bin")).toUtf8() + ":/usr/bin:/bin");
-    qputenv("SHELL", path(QStringLiteral("recording/zl-recording-shell")).toUtf8());
+    qputenv("SHELL", path(QStringLiteral("recording/sh")).toUtf8());
     // Hostile launch names touch "pwned" in the working folder.
     QVERIFY(QDir::setCurrent(m_root.path()));
 
     const QByteArray marks = path(QStringLiteral("marks")).toUtf8();
     QVERIFY(QDir().mkpath(QString::fromUtf8(marks)));
-    write(QStringLiteral("recording/zl-recording-shell"),
+    write(QStringLiteral("recording/sh"),
           "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > " + marks + "/shell.$$\nexec /bin/sh -c \"$2\"\n", true);
     write(QStringLiteral("bin/mark"), "#!/bin/sh\necho \"$@\" > " + marks + "/\"$1\"\n", true);
     write(QStringLiteral("bin/zl fallback 'tool'"), "#!/bin/sh\necho ran > " + marks + "/fallback\n", true);
@@ -338,9 +340,9 @@ void TestLaunching::warmLoginShellRunsTheCommandAsTheColdStartWould_data()
         QTest::newRow(shell) << QString::fromLatin1(shell);
 }
 
-// The first press finds no waiting shell for this environment and starts the command cold; the
-// second is served by the shell that started after it (its profile ran before the press); after a
-// profile edit the third must not be. Each profile records its shell's pid and exports it.
+// The cold start gives the reference. Then the waiting shell serves a press (its profile ran before
+// the press); after a profile edit the shell that waits since must not. Each profile records its
+// shell's pid and exports it.
 void TestLaunching::warmLoginShellRunsTheCommandAsTheColdStartWould()
 {
     QFETCH(QString, shell);
@@ -362,6 +364,11 @@ void TestLaunching::warmLoginShellRunsTheCommandAsTheColdStartWould()
     };
     profile("one");
     const QByteArray saved[] = {qgetenv("SHELL"), qgetenv("HOME"), qgetenv("XDG_CONFIG_HOME")};
+    const auto restore = qScopeGuard([&] {
+        qputenv("SHELL", saved[0]);
+        qputenv("HOME", saved[1]);
+        qputenv("XDG_CONFIG_HOME", saved[2]);
+    });
     qputenv("SHELL", shell.toUtf8());
     qputenv("HOME", home.toUtf8());
     qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toUtf8());
@@ -376,22 +383,25 @@ void TestLaunching::warmLoginShellRunsTheCommandAsTheColdStartWould()
                                 .replace(QStringLiteral("OUT"), QString::fromUtf8(out));
     const QString outDir = QString::fromUtf8(out).mid(m_root.path().size() + 1);
     const auto lines = [&](const QString &file) { return read(outDir + u'/' + file).split(u'\n', Qt::SkipEmptyParts); };
-    const auto press = [&] {
+    PosixProcessLauncher processes;
+    ActionExecutor executor(ActionServices{processes, m_workspace, *m_pasteboard, *m_keys, m_scheduler, m_log});
+    const auto press = [&](ActionExecutor &through) {
         QFile::remove(path(outDir + QStringLiteral("/pid")));
-        m_executor->run(item(ActionType::RunCommand, command));
+        through.run(item(ActionType::RunCommand, command));
     };
     const auto pid = [&] { return lines(QStringLiteral("pid")).value(0); };
 
-    press();
+    press(*m_executor);
     QTRY_VERIFY_WITH_TIMEOUT(!pid().isEmpty(), 10000);
     const QString coldPid = pid();
     const QString cold = read(outDir + QStringLiteral("/probe"));
     QVERIFY2(cold.contains(QStringLiteral("[one]\n[") + QString::fromUtf8(loginBin)), qPrintable(cold));
     QVERIFY2(cold.endsWith(QStringLiteral("xy\n0\n1\n2\n3\n/dev/null\n/dev/null\n")), qPrintable(cold));
+    processes.warmUp();
     QTRY_COMPARE_WITH_TIMEOUT(lines(QStringLiteral("logins")).size(), 2, 10000);
     const QStringList before = lines(QStringLiteral("logins"));
 
-    press();
+    press(executor);
     QTRY_VERIFY_WITH_TIMEOUT(!pid().isEmpty(), 10000);
     const QString warmPid = pid();
     QVERIFY2(warmPid != coldPid && before.contains(warmPid), qPrintable(before.join(u' ') + u'/' + warmPid));
@@ -400,17 +410,14 @@ void TestLaunching::warmLoginShellRunsTheCommandAsTheColdStartWould()
     QTRY_COMPARE_WITH_TIMEOUT(lines(QStringLiteral("logins")).size(), 3, 10000);
     const QStringList ready = lines(QStringLiteral("logins"));
     profile("two");
-    press();
+    press(executor);
     QTRY_VERIFY_WITH_TIMEOUT(!pid().isEmpty(), 10000);
     QVERIFY(!ready.contains(pid()));
     QCOMPARE(read(outDir + QStringLiteral("/probe")), QString(cold).replace(QStringLiteral("[one]"), QStringLiteral("[two]")));
 
     // Another shell makes the waiting one stale: it ends, and nothing of the three presses is left.
-    qputenv("SHELL", path(QStringLiteral("recording/zl-recording-shell")).toUtf8());
-    m_executor->run(item(ActionType::RunCommand, QStringLiteral("true")));
-    qputenv("SHELL", saved[0]);
-    qputenv("HOME", saved[1]);
-    qputenv("XDG_CONFIG_HOME", saved[2]);
+    qputenv("SHELL", "/bin/true");
+    executor.run(item(ActionType::RunCommand, QStringLiteral("true")));
     QTRY_COMPARE_WITH_TIMEOUT(children(false), 0, 10000);
     QCOMPARE(lines(QStringLiteral("runs")).size(), 3);
     QVERIFY(m_log.lines.isEmpty());
@@ -428,8 +435,10 @@ void TestLaunching::shellStartFailureIsLogged()
     QFETCH(QByteArray, shell);
     const QByteArray saved = qgetenv("SHELL");
     qputenv("SHELL", shell);
-    m_processes.warmUp();
-    m_executor->run(item(ActionType::RunCommand, QStringLiteral("true")));
+    PosixProcessLauncher processes;
+    ActionExecutor executor(ActionServices{processes, m_workspace, *m_pasteboard, *m_keys, m_scheduler, m_log});
+    processes.warmUp();
+    executor.run(item(ActionType::RunCommand, QStringLiteral("true")));
     qputenv("SHELL", saved);
     QCOMPARE(m_log.lines, QStringList{QStringLiteral("Zephyrlatch: failed to run command: ") + QString::fromUtf8(shell) +
                                       QStringLiteral(": No such file or directory")});

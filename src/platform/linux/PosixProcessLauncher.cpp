@@ -53,17 +53,20 @@ constexpr int kWarmUpDelayMs = 250;
 
 } // namespace
 
-PosixProcessLauncher::PosixProcessLauncher()
+PosixProcessLauncher::PosixProcessLauncher(bool keepShellReady)
     : m_warm([this](const QString &program, const QStringList &arguments, int channel) {
           return !spawn(program, arguments, channel);
-      })
+      }),
+      m_keepShellReady(keepShellReady)
 {
-    QTimer::singleShot(kWarmUpDelayMs, &m_context, [this] { warmUp(); });
+    if (m_keepShellReady)
+        QTimer::singleShot(kWarmUpDelayMs, &m_context, [this] { warmUp(); });
 }
 
 void PosixProcessLauncher::warmUp()
 {
-    m_warm.prepare(userShell());
+    if (m_keepShellReady)
+        m_warm.prepare(userShell());
 }
 
 QString PosixProcessLauncher::userShell() const
@@ -82,7 +85,7 @@ QString PosixProcessLauncher::userShell() const
 
 std::optional<QString> PosixProcessLauncher::startDetached(const QString &program, const QStringList &arguments)
 {
-    if (arguments.size() == 2 && arguments.first() == QLatin1StringView("-lc") && program == userShell() &&
+    if (m_keepShellReady && arguments.size() == 2 && arguments.first() == QLatin1StringView("-lc") && program == userShell() &&
         m_warm.run(program, arguments.last().toLocal8Bit()))
         return std::nullopt;
     return spawn(program, arguments, -1);

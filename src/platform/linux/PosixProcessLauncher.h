@@ -16,7 +16,8 @@ namespace zl {
 class PosixProcessLauncher final : public ProcessLauncher
 {
 public:
-    PosixProcessLauncher();
+    /** Without keepShellReady every command starts its login shell when it runs. */
+    explicit PosixProcessLauncher(bool keepShellReady = true);
 
     QString userShell() const override;
     std::optional<QString> startDetached(const QString &program, const QStringList &arguments) override;
@@ -31,6 +32,7 @@ private:
     // Parent of the pidfd notifiers; children still running when it goes are reaped by init later.
     QObject m_context;
     WarmLoginShell m_warm;
+    bool m_keepShellReady;
 };
 
 } // namespace zl
