@@ -153,33 +153,22 @@ QByteArray WarmLoginShell::fingerprint(const QString &shell) const
     out += '\n';
     for (char **entry = environ; entry && *entry; ++entry)
         out += QByteArray(*entry) + '\0';
+    // The files each family of shells reads at a login start, and what they commonly source.
     const QByteArray home = qgetenv("HOME");
-    const QByteArray zdot = environmentValue("ZDOTDIR", home);
-    const QByteArray config = environmentValue("XDG_CONFIG_HOME", home + "/.config");
-    const QByteArray files[] = {"/etc/profile",
-                                "/etc/profile.d",
-                                "/etc/bash.bashrc",
-                                "/etc/zsh/zshenv",
-                                "/etc/zsh/zprofile",
-                                "/etc/zsh/zlogin",
-                                "/etc/zshenv",
-                                "/etc/zprofile",
-                                "/etc/zlogin",
-                                "/etc/fish/config.fish",
-                                "/etc/fish/conf.d",
-                                "/etc/mkshrc",
-                                "/etc/ksh.kshrc",
-                                home + "/.profile",
-                                home + "/.bash_profile",
-                                home + "/.bash_login",
-                                home + "/.bashrc",
-                                home + "/.mkshrc",
-                                zdot + "/.zshenv",
-                                zdot + "/.zprofile",
-                                zdot + "/.zlogin",
-                                config + "/fish/config.fish",
-                                config + "/fish/conf.d",
-                                qgetenv("ENV")};
+    const QString base = baseName(shell);
+    QList<QByteArray> files{"/etc/profile", "/etc/profile.d", home + "/.profile", qgetenv("ENV")};
+    if (base == QLatin1StringView("bash")) {
+        files << "/etc/bash.bashrc" << home + "/.bash_profile" << home + "/.bash_login" << home + "/.bashrc";
+    } else if (base == QLatin1StringView("zsh")) {
+        const QByteArray zdot = environmentValue("ZDOTDIR", home);
+        files = {"/etc/profile", "/etc/profile.d", "/etc/zsh/zshenv", "/etc/zsh/zprofile", "/etc/zsh/zlogin", "/etc/zshenv", "/etc/zprofile",
+                 "/etc/zlogin", zdot + "/.zshenv", zdot + "/.zprofile", zdot + "/.zlogin"};
+    } else if (base == QLatin1StringView("fish")) {
+        const QByteArray config = environmentValue("XDG_CONFIG_HOME", home + "/.config");
+        files = {"/etc/fish/config.fish", "/etc/fish/conf.d", config + "/fish/config.fish", config + "/fish/conf.d"};
+    } else if (base.contains(QLatin1StringView("ksh"))) {
+        files << "/etc/mkshrc" << "/etc/ksh.kshrc" << home + "/.mkshrc" << home + "/.kshrc";
+    }
     for (const QByteArray &file : files)
         if (!file.isEmpty())
             appendStat(out, file);
