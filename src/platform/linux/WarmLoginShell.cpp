@@ -64,7 +64,7 @@ WarmLoginShell::WarmLoginShell(Spawn spawn)
 {
     m_refill.setSingleShot(true);
     m_refill.setInterval(0);
-    QObject::connect(&m_refill, &QTimer::timeout, &m_refill, [this] { prepare(m_next); });
+    QObject::connect(&m_refill, &QTimer::timeout, &m_refill, [this] { start(m_next, m_nextFingerprint); });
     m_expiry.setSingleShot(true);
     m_expiry.setInterval(kMaxAgeMs);
     QObject::connect(&m_expiry, &QTimer::timeout, &m_expiry, [this] {
@@ -88,9 +88,15 @@ bool WarmLoginShell::knows(const QString &shell)
 
 void WarmLoginShell::prepare(const QString &shell)
 {
+    if (knows(shell))
+        start(shell, fingerprint(shell));
+}
+
+// now may be a little older than the start: a change in between only makes the next press go cold.
+void WarmLoginShell::start(const QString &shell, const QByteArray &now)
+{
     if (!knows(shell))
         return;
-    const QByteArray now = fingerprint(shell);
     if (m_channel >= 0 && m_shell == shell && m_fingerprint == now && m_age.elapsed() < kMaxAgeMs)
         return;
     discard();
@@ -128,11 +134,12 @@ bool WarmLoginShell::run(const QString &shell, const QByteArray &command)
     // Longer commands could reach the shell in parts; a NUL byte would end an argument early.
     if (command.size() > PIPE_BUF || command.contains('\0'))
         return false;
+    const QByteArray now = knows(shell) ? fingerprint(shell) : QByteArray();
     m_next = shell;
+    m_nextFingerprint = now;
     m_refill.start();
     if (m_channel < 0)
         return false;
-    const QByteArray now = fingerprint(shell);
     if (m_shell != shell || m_fingerprint != now || m_age.elapsed() >= kMaxAgeMs) {
         discard();
         return false;

@@ -44,6 +44,7 @@ public:
     bool run(const QString &shell, const QByteArray &command);
 
 private:
+    void start(const QString &shell, const QByteArray &now);
     QByteArray fingerprint(const QString &shell) const;
     bool send(const QByteArray &command);
     void discard();
@@ -56,6 +57,7 @@ private:
     // A shell that went away before its command came would go away again: no more for the same state.
     QByteArray m_failed;
     QString m_next;
+    QByteArray m_nextFingerprint;
     QTimer m_refill;
     QTimer m_expiry;
 };
