@@ -413,7 +413,8 @@ void TestLaunching::warmLoginShellRunsTheCommandAsTheColdStartWould()
     press(executor);
     QTRY_VERIFY_WITH_TIMEOUT(!pid().isEmpty(), 10000);
     QVERIFY(!ready.contains(pid()));
-    QCOMPARE(read(outDir + QStringLiteral("/probe")), QString(cold).replace(QStringLiteral("[one]"), QStringLiteral("[two]")));
+    QCOMPARE(read(outDir + QStringLiteral("/probe")),
+             QString(cold).replace(QStringLiteral("[one]"), QStringLiteral("[two]")));
 
     // Another shell makes the waiting one stale: it ends, and nothing of the three presses is left.
     qputenv("SHELL", "/bin/true");
@@ -440,8 +441,8 @@ void TestLaunching::shellStartFailureIsLogged()
     processes.warmUp();
     executor.run(item(ActionType::RunCommand, QStringLiteral("true")));
     qputenv("SHELL", saved);
-    QCOMPARE(m_log.lines, QStringList{QStringLiteral("Zephyrlatch: failed to run command: ") + QString::fromUtf8(shell) +
-                                      QStringLiteral(": No such file or directory")});
+    QCOMPARE(m_log.lines, QStringList{QStringLiteral("Zephyrlatch: failed to run command: ") +
+                                      QString::fromUtf8(shell) + QStringLiteral(": No such file or directory")});
     m_log.lines.clear();
 }
 

@@ -85,8 +85,9 @@ QString PosixProcessLauncher::userShell() const
 
 std::optional<QString> PosixProcessLauncher::startDetached(const QString &program, const QStringList &arguments)
 {
-    if (m_keepShellReady && arguments.size() == 2 && arguments.first() == QLatin1StringView("-lc") && program == userShell() &&
-        m_warm.run(program, arguments.last().toLocal8Bit()))
+    const bool loginShellCommand =
+        arguments.size() == 2 && arguments.first() == QLatin1StringView("-lc") && program == userShell();
+    if (m_keepShellReady && loginShellCommand && m_warm.run(program, arguments.last().toLocal8Bit()))
         return std::nullopt;
     return spawn(program, arguments, -1);
 }

@@ -113,7 +113,8 @@ void WarmLoginShell::start(const QString &shell, const QByteArray &now)
         close(ends[0]);
     }
     const bool fish = baseName(shell) == QLatin1StringView("fish");
-    const bool started = readEnd >= 0 && m_spawn(shell, {QStringLiteral("-lc"), fish ? kFishReader : kPosixReader}, readEnd);
+    const QString reader = fish ? kFishReader : kPosixReader;
+    const bool started = readEnd >= 0 && m_spawn(shell, {QStringLiteral("-lc"), reader}, readEnd);
     if (readEnd >= 0)
         close(readEnd);
     if (!started) {
@@ -168,8 +169,9 @@ QByteArray WarmLoginShell::fingerprint(const QString &shell) const
         files << "/etc/bash.bashrc" << home + "/.bash_profile" << home + "/.bash_login" << home + "/.bashrc";
     } else if (base == QLatin1StringView("zsh")) {
         const QByteArray zdot = environmentValue("ZDOTDIR", home);
-        files = {"/etc/profile", "/etc/profile.d", "/etc/zsh/zshenv", "/etc/zsh/zprofile", "/etc/zsh/zlogin", "/etc/zshenv", "/etc/zprofile",
-                 "/etc/zlogin", zdot + "/.zshenv", zdot + "/.zprofile", zdot + "/.zlogin"};
+        files = {"/etc/profile",  "/etc/profile.d", "/etc/zsh/zshenv", "/etc/zsh/zprofile", "/etc/zsh/zlogin",
+                 "/etc/zshenv",   "/etc/zprofile",  "/etc/zlogin",     zdot + "/.zshenv",   zdot + "/.zprofile",
+                 zdot + "/.zlogin"};
     } else if (base == QLatin1StringView("fish")) {
         const QByteArray config = environmentValue("XDG_CONFIG_HOME", home + "/.config");
         files = {"/etc/fish/config.fish", "/etc/fish/conf.d", config + "/fish/config.fish", config + "/fish/conf.d"};
