@@ -19,7 +19,9 @@ public:
     /**
      * Starts program with exactly these arguments in a session of its own, stdin/stdout/stderr on
      * /dev/null, inheriting environment and working directory; never leaves a zombie. Main thread.
-     * Returns nothing on success, else a human-readable error text.
+     * `userShell() -lc COMMAND` may be served by a login shell started earlier in the same
+     * environment, which runs COMMAND as that start would. Returns nothing on success, else a
+     * human-readable error text.
      */
     virtual std::optional<QString> startDetached(const QString &program, const QStringList &arguments) = 0;
 };

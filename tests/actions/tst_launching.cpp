@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,6 +37,9 @@ private Q_SLOTS:
     void fallbackRunsTheNameAsOneWord();
     void launchCarriesStartupNotification();
     void commandsRunWithTwoArgumentsAndLeaveNoZombie();
+    void warmLoginShellRunsTheCommandAsTheColdStartWould_data();
+    void warmLoginShellRunsTheCommandAsTheColdStartWould();
+    void shellStartFailureIsLogged_data();
     void shellStartFailureIsLogged();
     void urls();
 
@@ -44,14 +48,15 @@ private:
     QString path(const QString &relative) const { return m_root.filePath(relative); }
     QString read(const QString &relative) const;
     static ShortcutItem item(ActionType type, const QString &payload) { return {{}, {}, true, type, payload, 0, 0}; }
-    static int zombieChildren();
+    static int children(bool zombiesOnly = true);
 
     QTemporaryDir m_root;
     EventLoopScheduler m_scheduler;
     std::unique_ptr<FakeJournal> m_journal;
     std::unique_ptr<FakePasteboard> m_pasteboard;
     std::unique_ptr<FakeSyntheticKeys> m_keys;
-    PosixProcessLauncher m_processes;
+    // Commands start their (recording) shell when they run; the waiting login shell has a test of its own.
+    PosixProcessLauncher m_processes{false};
     GioWorkspace m_workspace;
     FakeLogSink m_log;
     std::unique_ptr<ActionExecutor> m_executor;
@@ -75,7 +80,7 @@ QString TestLaunching::read(const QString &relative) const
     return in.open(QIODevice::ReadOnly) ? QString::fromUtf8(in.readAll()) : QString();
 }
 
-int TestLaunching::zombieChildren()
+int TestLaunching::children(bool zombiesOnly)
 {
     int zombies = 0;
     const QString self = QString::number(getpid());
@@ -86,7 +91,7 @@ int TestLaunching::zombieChildren()
         // "pid (comm) state ppid ...": the name may hold spaces, so read after the last ')'.
         const QString line = QString::fromUtf8(stat.readAll());
         const QStringList fields = line.mid(line.lastIndexOf(u')') + 2).split(u' ');
-        if (fields.size() > 1 && fields.at(0) == QLatin1StringView("Z") && fields.at(1) == self)
+        if (fields.size() > 1 && (!zombiesOnly || fields.at(0) == QLatin1StringView("Z")) && fields.at(1) == self)
             ++zombies;
     }
     return zombies;
@@ -227,7 +232,7 @@ void TestLaunching::launch()
     QDir marks(path(QStringLiteral("marks")));
     QTRY_COMPARE(marks.entryList({mark}, QDir::Files).size(), 1);
     QTRY_COMPARE(read(QStringLiteral("marks/") + marks.entryList({mark}, QDir::Files).first()), content);
-    QTRY_COMPARE(zombieChildren(), 0);
+    QTRY_COMPARE(children(), 0);
     QVERIFY(m_log.lines.isEmpty());
 }
 
@@ -323,18 +328,122 @@ void TestLaunching::commandsRunWithTwoArgumentsAndLeaveNoZombie()
         QCOMPARE(lines.mid(0, 2), (QStringList{"2", "-lc"}));
         QVERIFY(lines.value(2).startsWith(QStringLiteral("printf '%s' \"$0\" > ")));
     }
-    QTRY_COMPARE(zombieChildren(), 0);
+    QTRY_COMPARE(children(), 0);
     QVERIFY(m_log.lines.isEmpty());
+}
+
+void TestLaunching::warmLoginShellRunsTheCommandAsTheColdStartWould_data()
+{
+    QTest::addColumn<QString>("shell");
+    for (const char *shell : {"/bin/sh", "/bin/dash", "/bin/bash", "/bin/zsh", "/bin/ksh", "/bin/ksh93", "/bin/mksh",
+                              "/bin/mksh-static", "/usr/bin/fish"})
+        QTest::newRow(shell) << QString::fromLatin1(shell);
+}
+
+// The cold start gives the reference. Then the waiting shell serves a press (its profile ran before
+// the press); after a profile edit the shell that waits since must not. Each profile records its
+// shell's pid and exports it.
+void TestLaunching::warmLoginShellRunsTheCommandAsTheColdStartWould()
+{
+    QFETCH(QString, shell);
+    if (!QFileInfo(shell).isExecutable())
+        QSKIP("shell not installed");
+    const QString base = QFileInfo(shell).fileName();
+    const QString home = path(QStringLiteral("warm/") + base);
+    const QByteArray out = path(QStringLiteral("warm/out-") + base).toUtf8();
+    QVERIFY(QDir().mkpath(QString::fromUtf8(out)));
+    const QByteArray logins = out + "/logins", loginBin = path(QStringLiteral("login-bin")).toUtf8();
+    const auto profile = [&](const QByteArray &mark) {
+        const QByteArray posix =
+            "echo $$ >>" + logins + "\nexport ZL_LOGIN=$$ ZL_MARK=" + mark + "\nPATH=" + loginBin + ":$PATH\n";
+        write(QStringLiteral("warm/%1/.profile").arg(base), posix);
+        write(QStringLiteral("warm/%1/.zprofile").arg(base), posix);
+        write(QStringLiteral("warm/%1/.config/fish/config.fish").arg(base),
+              "echo $fish_pid >>" + logins + "\nset -gx ZL_LOGIN $fish_pid\nset -gx ZL_MARK " + mark +
+                  "\nset -gx PATH " + loginBin + " $PATH\n");
+    };
+    profile("one");
+    const QByteArray saved[] = {qgetenv("SHELL"), qgetenv("HOME"), qgetenv("XDG_CONFIG_HOME")};
+    const auto restore = qScopeGuard([&] {
+        qputenv("SHELL", saved[0]);
+        qputenv("HOME", saved[1]);
+        qputenv("XDG_CONFIG_HOME", saved[2]);
+    });
+    qputenv("SHELL", shell.toUtf8());
+    qputenv("HOME", home.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toUtf8());
+    // Quotes, a continued line, $ and backslashes; each shell reads them its own way, the same both times.
+    const QString command = QString::fromUtf8("printf '[%s]\\n' \"a  b\" 'c\\d' \"e\\$f\" 'g\"h' 'i\\\\' \u00fc "
+                                              "\"$ZL_MARK\" \"$PATH\" >OUT/probe\n"
+                                              "printf '%s\\n' x\\\ny >>OUT/probe\n"
+                                              "ls /proc/self/fd >>OUT/probe\n"
+                                              "readlink /proc/self/fd/0 /proc/self/fd/2 >>OUT/probe\n"
+                                              "echo \"$ZL_LOGIN\" >OUT/pid\n"
+                                              "echo run >>OUT/runs")
+                                .replace(QStringLiteral("OUT"), QString::fromUtf8(out));
+    const QString outDir = QString::fromUtf8(out).mid(m_root.path().size() + 1);
+    const auto lines = [&](const QString &file) { return read(outDir + u'/' + file).split(u'\n', Qt::SkipEmptyParts); };
+    PosixProcessLauncher processes;
+    ActionExecutor executor(ActionServices{processes, m_workspace, *m_pasteboard, *m_keys, m_scheduler, m_log});
+    const auto press = [&](ActionExecutor &through) {
+        QFile::remove(path(outDir + QStringLiteral("/pid")));
+        through.run(item(ActionType::RunCommand, command));
+    };
+    const auto pid = [&] { return lines(QStringLiteral("pid")).value(0); };
+
+    press(*m_executor);
+    QTRY_VERIFY_WITH_TIMEOUT(!pid().isEmpty(), 10000);
+    const QString coldPid = pid();
+    const QString cold = read(outDir + QStringLiteral("/probe"));
+    QVERIFY2(cold.contains(QStringLiteral("[one]\n[") + QString::fromUtf8(loginBin)), qPrintable(cold));
+    QVERIFY2(cold.endsWith(QStringLiteral("xy\n0\n1\n2\n3\n/dev/null\n/dev/null\n")), qPrintable(cold));
+    processes.warmUp();
+    QTRY_COMPARE_WITH_TIMEOUT(lines(QStringLiteral("logins")).size(), 2, 10000);
+    const QStringList before = lines(QStringLiteral("logins"));
+
+    press(executor);
+    QTRY_VERIFY_WITH_TIMEOUT(!pid().isEmpty(), 10000);
+    const QString warmPid = pid();
+    QVERIFY2(warmPid != coldPid && before.contains(warmPid), qPrintable(before.join(u' ') + u'/' + warmPid));
+    QCOMPARE(read(outDir + QStringLiteral("/probe")), cold);
+
+    QTRY_COMPARE_WITH_TIMEOUT(lines(QStringLiteral("logins")).size(), 3, 10000);
+    const QStringList ready = lines(QStringLiteral("logins"));
+    profile("two");
+    press(executor);
+    QTRY_VERIFY_WITH_TIMEOUT(!pid().isEmpty(), 10000);
+    QVERIFY(!ready.contains(pid()));
+    QCOMPARE(read(outDir + QStringLiteral("/probe")),
+             QString(cold).replace(QStringLiteral("[one]"), QStringLiteral("[two]")));
+
+    // Another shell makes the waiting one stale: it ends, and nothing of the three presses is left.
+    qputenv("SHELL", "/bin/true");
+    executor.run(item(ActionType::RunCommand, QStringLiteral("true")));
+    QTRY_COMPARE_WITH_TIMEOUT(children(false), 0, 10000);
+    QCOMPARE(lines(QStringLiteral("runs")).size(), 3);
+    QVERIFY(m_log.lines.isEmpty());
+}
+
+void TestLaunching::shellStartFailureIsLogged_data()
+{
+    QTest::addColumn<QByteArray>("shell");
+    QTest::newRow("unknown shell") << QByteArray("/nonexistent/%s%n-shell");
+    QTest::newRow("known shell") << QByteArray("/nonexistent/bash");
 }
 
 void TestLaunching::shellStartFailureIsLogged()
 {
-    const QByteArray shell = qgetenv("SHELL");
-    qputenv("SHELL", "/nonexistent/%s%n-shell");
-    m_executor->run(item(ActionType::RunCommand, QStringLiteral("true")));
+    QFETCH(QByteArray, shell);
+    const QByteArray saved = qgetenv("SHELL");
     qputenv("SHELL", shell);
-    QCOMPARE(m_log.lines, QStringList{QStringLiteral(
-                              "Zephyrlatch: failed to run command: /nonexistent/%s%n-shell: No such file or directory")});
+    PosixProcessLauncher processes;
+    ActionExecutor executor(ActionServices{processes, m_workspace, *m_pasteboard, *m_keys, m_scheduler, m_log});
+    processes.warmUp();
+    executor.run(item(ActionType::RunCommand, QStringLiteral("true")));
+    qputenv("SHELL", saved);
+    QCOMPARE(m_log.lines, QStringList{QStringLiteral("Zephyrlatch: failed to run command: ") +
+                                      QString::fromUtf8(shell) + QStringLiteral(": No such file or directory")});
+    m_log.lines.clear();
 }
 
 void TestLaunching::urls()

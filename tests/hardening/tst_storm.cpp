@@ -38,7 +38,16 @@ int openDescriptors(qint64 pid)
     return static_cast<int>(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
 }
 
-// Children of pid in each state letter of /proc/<child>/stat ("R", "S", "Z", ...).
+// The login shell the program keeps ready: it still holds the pipe its command comes through.
+bool waitingShell(const QString &pid)
+{
+    QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    return command.open(QIODevice::ReadOnly) && command.readAll().contains("__zl_c") &&
+           QFileInfo::exists(QStringLiteral("/proc/%1/fd/3").arg(pid));
+}
+
+// Children of pid in each state letter of /proc/<child>/stat ("R", "S", "Z", ...), but for the
+// waiting login shell.
 QStringList childStates(qint64 pid)
 {
     QStringList states;
@@ -52,7 +61,7 @@ QStringList childStates(qint64 pid)
         const QByteArray text = stat.readAll();
         // The command name may hold spaces and parentheses; the fields after it do not.
         const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+        if (fields.size() > 1 && fields.at(1).toLongLong() == pid && !waitingShell(entry))
             states << QString::fromLatin1(fields.at(0));
     }
     return states;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -47,7 +48,26 @@ QString errorText(const QString &program, int error)
     return program + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
 }
 
+// Late enough that the first hotkey is bound before the shell competes for the processor.
+constexpr int kWarmUpDelayMs = 250;
+
 } // namespace
+
+PosixProcessLauncher::PosixProcessLauncher(bool keepShellReady)
+    : m_warm([this](const QString &program, const QStringList &arguments, int channel) {
+          return !spawn(program, arguments, channel);
+      }),
+      m_keepShellReady(keepShellReady)
+{
+    if (m_keepShellReady)
+        QTimer::singleShot(kWarmUpDelayMs, &m_context, [this] { warmUp(); });
+}
+
+void PosixProcessLauncher::warmUp()
+{
+    if (m_keepShellReady)
+        m_warm.prepare(userShell());
+}
 
 QString PosixProcessLauncher::userShell() const
 {
@@ -65,6 +85,15 @@ QString PosixProcessLauncher::userShell() const
 
 std::optional<QString> PosixProcessLauncher::startDetached(const QString &program, const QStringList &arguments)
 {
+    const bool loginShellCommand =
+        arguments.size() == 2 && arguments.first() == QLatin1StringView("-lc") && program == userShell();
+    if (m_keepShellReady && loginShellCommand && m_warm.run(program, arguments.last().toLocal8Bit()))
+        return std::nullopt;
+    return spawn(program, arguments, -1);
+}
+
+std::optional<QString> PosixProcessLauncher::spawn(const QString &program, const QStringList &arguments, int channel)
+{
     const QByteArray file = program.toLocal8Bit();
     QList<QByteArray> encoded;
     for (const QString &argument : arguments)
@@ -75,22 +104,24 @@ std::optional<QString> PosixProcessLauncher::startDetached(const QString &progra
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
-    SpawnAttributes spawn;
+    SpawnAttributes setup;
     // Own session: the child survives us and gets no signals meant for our terminal's process group.
     // Signal mask and dispositions are reset because Qt and GLib change ours.
     sigset_t none;
     sigemptyset(&none);
     sigset_t all;
     sigfillset(&all);
-    posix_spawnattr_setsigmask(&spawn.attributes, &none);
-    posix_spawnattr_setsigdefault(&spawn.attributes, &all);
-    posix_spawnattr_setflags(&spawn.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setsigmask(&setup.attributes, &none);
+    posix_spawnattr_setsigdefault(&setup.attributes, &all);
+    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     for (int fd = 0; fd <= 2; ++fd)
-        posix_spawn_file_actions_addopen(&spawn.actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&spawn.actions, 3);
+        posix_spawn_file_actions_addopen(&setup.actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    if (channel >= 0)
+        posix_spawn_file_actions_adddup2(&setup.actions, channel, 3);
+    posix_spawn_file_actions_addclosefrom_np(&setup.actions, channel >= 0 ? 4 : 3);
 
     pid_t pid = 0;
-    const int error = posix_spawnp(&pid, file.constData(), &spawn.actions, &spawn.attributes, argv.data(), environ);
+    const int error = posix_spawnp(&pid, file.constData(), &setup.actions, &setup.attributes, argv.data(), environ);
     if (error != 0)
         return errorText(program, error);
     reapWhenDone(pid);
