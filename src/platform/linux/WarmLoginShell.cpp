@@ -67,11 +67,9 @@ WarmLoginShell::WarmLoginShell(Spawn spawn)
     QObject::connect(&m_refill, &QTimer::timeout, &m_refill, [this] { start(m_next, m_nextFingerprint); });
     m_expiry.setSingleShot(true);
     m_expiry.setInterval(kMaxAgeMs);
-    QObject::connect(&m_expiry, &QTimer::timeout, &m_expiry, [this] {
-        const QString shell = m_shell;
-        discard();
-        prepare(shell);
-    });
+    // An old shell is let go, not replaced: a profile with side effects would otherwise run every few
+    // minutes all day. The next press runs cold and starts a fresh one.
+    QObject::connect(&m_expiry, &QTimer::timeout, &m_expiry, [this] { discard(); });
 }
 
 // The waiting shell reads an empty command, does nothing and ends.
