@@ -49,11 +49,6 @@ QString nameOf(const NamedKey &key)
     return key.id ? text(key.id) : QString::fromLatin1(key.name);
 }
 
-constexpr quint64 kShiftFlag = 1u << 17;
-constexpr quint64 kControlFlag = 1u << 18;
-constexpr quint64 kOptionFlag = 1u << 19;
-constexpr quint64 kCommandFlag = 1u << 20;
-
 } // namespace
 
 QString HotkeyDisplay::keyName(quint32 keyCode, const KeyboardLayout *layout)
@@ -93,20 +88,6 @@ QString HotkeyDisplay::string(quint32 keyCode, quint32 modifiers, const Keyboard
         parts << text("modifier.super");
     parts << keyName(keyCode, layout);
     return parts.join(QLatin1Char('+'));
-}
-
-quint32 HotkeyDisplay::carbonModifiers(quint64 eventFlags)
-{
-    quint32 mask = 0;
-    if (eventFlags & kControlFlag)
-        mask |= Modifier::Control;
-    if (eventFlags & kOptionFlag)
-        mask |= Modifier::Option;
-    if (eventFlags & kShiftFlag)
-        mask |= Modifier::Shift;
-    if (eventFlags & kCommandFlag)
-        mask |= Modifier::Command;
-    return mask;
 }
 
 quint32 HotkeyDisplay::modifierMask(Qt::KeyboardModifiers modifiers)

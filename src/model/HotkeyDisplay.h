@@ -34,9 +34,6 @@ public:
     /** "Ctrl+Alt+Shift+Super+" as set in modifiers, then the key name; the "not set" text for 0 and 0. */
     static QString string(quint32 keyCode, quint32 modifiers, const KeyboardLayout *layout);
 
-    /** The modifier mask of a modifier-flag word (shift 1<<17, control 1<<18, option 1<<19, command 1<<20). */
-    static quint32 carbonModifiers(quint64 eventFlags);
-
     /** The mask of Qt's modifiers: Meta (Super) is command, Alt is option. */
     static quint32 modifierMask(Qt::KeyboardModifiers modifiers);
 

@@ -130,11 +130,6 @@ SettingsStore::Subscription &SettingsStore::Subscription::operator=(Subscription
     return *this;
 }
 
-bool SettingsStore::Subscription::isActive() const
-{
-    return m_alive && *m_alive;
-}
-
 QString SettingsStore::defaultPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +

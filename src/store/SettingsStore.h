@@ -38,7 +38,6 @@ public:
         Subscription &operator=(Subscription &&other) noexcept;
         Subscription(const Subscription &) = delete;
         Subscription &operator=(const Subscription &) = delete;
-        bool isActive() const;
 
     private:
         friend class SettingsStore;

@@ -115,7 +115,6 @@ void HotkeyRecorder::setRecording(bool recording)
         releaseKeyboard();
     }
     retranslate();
-    emit recordingChanged(recording);
 }
 
 bool HotkeyRecorder::event(QEvent *event)

@@ -35,7 +35,6 @@ public:
 signals:
     void keyCodeEdited(quint32 keyCode);
     void modifiersEdited(quint32 modifiers);
-    void recordingChanged(bool recording);
 
 protected:
     bool event(QEvent *event) override;

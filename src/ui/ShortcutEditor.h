@@ -43,7 +43,6 @@ public:
     void refreshProblem();
     /** Puts the focus in the name field with its text selected, ready to be typed over. */
     void focusName();
-    QUuid itemId() const { return m_id; }
 
 protected:
     void changeEvent(QEvent *event) override;

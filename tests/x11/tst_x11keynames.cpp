@@ -77,23 +77,6 @@ private slots:
         QCOMPARE(HotkeyDisplay::keyName(0x100AC, nullptr), QStringLiteral("Key65708"));
     }
 
-    void carbonModifiers_data()
-    {
-        QTest::addColumn<quint64>("flags");
-        QTest::addColumn<quint32>("mask");
-        QTest::newRow("caps lock only") << quint64(0x10000) << 0u;
-        QTest::newRow("shift and command") << quint64(0x20000 | 0x100000) << 768u;
-        QTest::newRow("all four, pad, help, function, device bits") << quint64(0xFE01FF) << 6912u;
-        QTest::newRow("control and option") << quint64(0xC0000) << 6144u;
-    }
-
-    void carbonModifiers()
-    {
-        QFETCH(quint64, flags);
-        QFETCH(quint32, mask);
-        QCOMPARE(HotkeyDisplay::carbonModifiers(flags), mask);
-    }
-
     void fromKeyEvent_data()
     {
         QTest::addColumn<quint32>("scanCode");
