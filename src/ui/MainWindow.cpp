@@ -396,13 +396,15 @@ void MainWindow::showRowMenu(const QPoint &position)
     const int row = index.row();
     const ShortcutItem item = m_model->items().at(row);
     QMenu menu(this);
-    menu.addAction(text("ui.runNow"), this, [this, item] { m_context.run(item); });
+    // Mnemonics on the first letter; the texts are shared with buttons that carry none.
+    const auto entry = [](const char *id) { return QLatin1Char('&') + text(id); };
+    menu.addAction(entry("ui.runNow"), this, [this, item] { m_context.run(item); });
     menu.addSeparator();
-    menu.addAction(text("ui.moveUp"), this, [this] { moveSelected(-1); })->setEnabled(row > 0);
-    menu.addAction(text("ui.moveDown"), this, [this] { moveSelected(1); })
+    menu.addAction(entry("ui.moveUp"), this, [this] { moveSelected(-1); })->setEnabled(row > 0);
+    menu.addAction(entry("ui.moveDown"), this, [this] { moveSelected(1); })
         ->setEnabled(row + 1 < m_model->items().size());
     menu.addSeparator();
-    menu.addAction(Icons::icon(QStringLiteral("trash")), text("ui.delete"), this, &MainWindow::deleteSelected);
+    menu.addAction(Icons::icon(QStringLiteral("trash")), entry("ui.delete"), this, &MainWindow::deleteSelected);
     menu.exec(m_list->viewport()->mapToGlobal(position));
 }
 
