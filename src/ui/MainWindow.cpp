@@ -396,8 +396,12 @@ void MainWindow::showRowMenu(const QPoint &position)
     const int row = index.row();
     const ShortcutItem item = m_model->items().at(row);
     QMenu menu(this);
-    // Mnemonics on the first letter; the texts are shared with buttons that carry none.
-    const auto entry = [](const char *id) { return QLatin1Char('&') + text(id); };
+    // Mnemonics on the last word ("Move &Up", "Move &Down" differ there); the texts are shared
+    // with buttons that carry none.
+    const auto entry = [](const char *id) {
+        QString label = text(id);
+        return label.insert(label.lastIndexOf(u' ') + 1, u'&');
+    };
     menu.addAction(entry("ui.runNow"), this, [this, item] { m_context.run(item); });
     menu.addSeparator();
     menu.addAction(entry("ui.moveUp"), this, [this] { moveSelected(-1); })->setEnabled(row > 0);
