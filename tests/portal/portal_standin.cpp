@@ -267,6 +267,16 @@ private:
             m_triggers.insert(args.at(0).toString(), args.at(1).toString());
         } else if (member == u"Activate" && args.size() == 1) {
             answer = activate(args.at(0).toString(), bus);
+        } else if (member == u"EndSessions") {
+            // As when the user stops the sharing in the desktop's indicator.
+            for (auto session = m_sessions.cbegin(); session != m_sessions.cend(); ++session) {
+                QDBusMessage closed = QDBusMessage::createTargetedSignal(
+                    session->owner, session.key(), QStringLiteral("org.freedesktop.portal.Session"),
+                    QStringLiteral("Closed"));
+                closed << QVariantMap();
+                bus.send(closed);
+            }
+            m_sessions.clear();
         } else if (member == u"Log") {
             answer = m_log;
         } else {
