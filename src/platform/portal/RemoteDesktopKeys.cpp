@@ -78,6 +78,10 @@ void RemoteDesktopKeys::start()
     if (m_starting || trusted())
         return;
     m_starting = true;
+    if (m_registered) {
+        createSession();
+        return;
+    }
     // Tells a host portal which desktop file we are; it must come before any other portal call on
     // this connection, and an error (no registry, or registered already) changes nothing.
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -86,6 +90,7 @@ void RemoteDesktopKeys::start()
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, m_timeouts.callMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
+        m_registered = true;
         createSession();
     });
 }

@@ -76,6 +76,7 @@ private:
     PortalTimeouts m_timeouts;
     QString m_session;
     quint32 m_tokenCounter = 0;
+    bool m_registered = false;
     bool m_starting = false;
     bool m_started = false;
 };
