@@ -306,7 +306,7 @@ private slots:
         QString focused = QStringLiteral("org.gnome.TextEditor");
         QStringList tokens;
         auto keys = std::make_unique<RemoteDesktopKeys>(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID),
-                                                        QString(), &lines, [&] { return focused; }, generous());
+                                                        &lines, [&] { return focused; }, generous());
         connect(keys.get(), &RemoteDesktopKeys::restoreTokenChanged, this, [&](const QString &t) { tokens << t; });
         RemoteDesktopTrust trust(*keys);
         QVERIFY(!keys->postPasteChord());
@@ -336,8 +336,8 @@ private slots:
                                    }));
 
         keys.reset();
-        RemoteDesktopKeys again(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), tokens.last(), &lines, {},
-                                generous());
+        RemoteDesktopKeys again(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), &lines, {}, generous());
+        again.setRestoreToken(tokens.last());
         connect(&again, &RemoteDesktopKeys::restoreTokenChanged, this, [&](const QString &t) { tokens << t; });
         again.start();
         QTRY_VERIFY(again.trusted());
@@ -385,8 +385,8 @@ private slots:
 
         const PortalTimeouts bounds{10, 1500, 2000};
         FakeLogSink lines;
-        RemoteDesktopKeys keys(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), QStringLiteral("token-7"),
-                               &lines, {}, bounds);
+        RemoteDesktopKeys keys(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), &lines, {}, bounds);
+        keys.setRestoreToken(QStringLiteral("token-7"));
         QSignalSpy changed(&keys, &RemoteDesktopKeys::sessionChanged);
         QSignalSpy tokens(&keys, &RemoteDesktopKeys::restoreTokenChanged);
         StallMeter stall;

@@ -28,11 +28,10 @@ constexpr quint32 kReturn = 0xff0d;
 
 } // namespace
 
-RemoteDesktopKeys::RemoteDesktopKeys(const QDBusConnection &bus, const QString &appId, const QString &restoreToken,
-                                     LogSink *log, std::function<QString()> focusedAppId, PortalTimeouts timeouts,
-                                     QObject *parent)
-    : QObject(parent), m_bus(bus), m_appId(appId), m_restoreToken(restoreToken), m_log(log),
-      m_focusedAppId(std::move(focusedAppId)), m_timeouts(timeouts)
+RemoteDesktopKeys::RemoteDesktopKeys(const QDBusConnection &bus, const QString &appId, LogSink *log,
+                                     std::function<QString()> focusedAppId, PortalTimeouts timeouts, QObject *parent)
+    : QObject(parent), m_bus(bus), m_appId(appId), m_log(log), m_focusedAppId(std::move(focusedAppId)),
+      m_timeouts(timeouts)
 {
 }
 

@@ -30,10 +30,10 @@ class RemoteDesktopKeys final : public QObject, public SyntheticKeys
 
 public:
     /**
-     * restoreToken: the token of an earlier approval, or empty. focusedAppId names the focused
-     * window so terminals get Control+Shift+V; without it, or when it says nothing, Control+V.
+     * log must outlive this object. focusedAppId names the focused window so terminals get
+     * Control+Shift+V; without it, or when it says nothing, Control+V.
      */
-    RemoteDesktopKeys(const QDBusConnection &bus, const QString &appId, const QString &restoreToken, LogSink *log,
+    RemoteDesktopKeys(const QDBusConnection &bus, const QString &appId, LogSink *log,
                       std::function<QString()> focusedAppId = {}, PortalTimeouts timeouts = {},
                       QObject *parent = nullptr);
     /** Closes the session without waiting for the portal. */
@@ -47,6 +47,8 @@ public:
 
     /** Whether the desktop approved the session and it still runs. */
     bool trusted() const { return m_started; }
+    /** The token of an earlier approval (empty: none), sent at the next start. */
+    void setRestoreToken(const QString &token) { m_restoreToken = token; }
     /** Begins a session, unless one runs or is starting; the desktop may show its dialog. */
     void start();
 
