@@ -475,6 +475,14 @@
         <source>into X11 (XWayland) windows only: this desktop offers no virtual keyboard to programs.</source>
         <translation>nur in X11-Fenster (XWayland): Dieser Desktop bietet Programmen keine virtuelle Tastatur.</translation>
     </message>
+    <message id="settings.paste.remoteDesktop">
+        <source>the desktop's remote desktop portal, into every window (you allowed it once).</source>
+        <translation>das Fernsteuerungsportal des Desktops, in jedes Fenster (einmal von Ihnen erlaubt).</translation>
+    </message>
+    <message id="settings.paste.remoteDesktopPending">
+        <source>into X11 (XWayland) windows only, until you allow Zephyrlatch to control the keyboard in the desktop's remote desktop dialog.</source>
+        <translation>nur in X11-Fenster (XWayland), bis Sie Zephyrlatch im Fernsteuerungsdialog des Desktops die Steuerung der Tastatur erlauben.</translation>
+    </message>
     <message id="app.noDisplay">
         <source>Zephyrlatch needs a display, and none could be reached (neither DISPLAY nor WAYLAND_DISPLAY names a running server). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
         <translation>Zephyrlatch braucht eine Anzeige, und keine war erreichbar (weder DISPLAY noch WAYLAND_DISPLAY nennt einen laufenden Server). Starten Sie es aus Ihrer Desktop-Sitzung oder probieren Sie es auf einer virtuellen Anzeige: xvfb-run -a zephyrlatch</translation>

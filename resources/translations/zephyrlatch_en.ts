@@ -475,6 +475,14 @@
         <source>into X11 (XWayland) windows only: this desktop offers no virtual keyboard to programs.</source>
         <translation>into X11 (XWayland) windows only: this desktop offers no virtual keyboard to programs.</translation>
     </message>
+    <message id="settings.paste.remoteDesktop">
+        <source>the desktop's remote desktop portal, into every window (you allowed it once).</source>
+        <translation>the desktop's remote desktop portal, into every window (you allowed it once).</translation>
+    </message>
+    <message id="settings.paste.remoteDesktopPending">
+        <source>into X11 (XWayland) windows only, until you allow Zephyrlatch to control the keyboard in the desktop's remote desktop dialog.</source>
+        <translation>into X11 (XWayland) windows only, until you allow Zephyrlatch to control the keyboard in the desktop's remote desktop dialog.</translation>
+    </message>
     <message id="app.noDisplay">
         <source>Zephyrlatch needs a display, and none could be reached (neither DISPLAY nor WAYLAND_DISPLAY names a running server). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</source>
         <translation>Zephyrlatch needs a display, and none could be reached (neither DISPLAY nor WAYLAND_DISPLAY names a running server). Start it from your desktop session, or try it on a virtual display: xvfb-run -a zephyrlatch</translation>

@@ -1,7 +1,8 @@
-// A stand-in for xdg-desktop-portal's GlobalShortcuts, Registry, Request and Session objects
-// as they are published, on whatever session bus it is started on. A control interface lets a
-// test make it leave shortcuts out, assign other triggers, answer with an error code, stay
-// silent, and press a bound shortcut; Log() returns the calls it has seen, one line each.
+// A stand-in for xdg-desktop-portal's GlobalShortcuts, RemoteDesktop (keyboard only), Registry,
+// Request and Session objects as they are published, on whatever session bus it is started on. A
+// control interface lets a test make it leave shortcuts out, assign other triggers, answer with an
+// error code, stay silent, and press a bound shortcut; Log() returns the calls it has seen, one
+// line each.
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -48,6 +49,7 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kShortcuts = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
+const QString kRemoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
 const QString kControl = QStringLiteral("io.github.zephyrlatch.PortalStandIn");
 
 QString senderElement(const QDBusMessage &message)
@@ -67,6 +69,8 @@ public:
         const QString member = message.member();
         if (message.path() == kPath && iface == kShortcuts)
             return shortcutsCall(message, bus);
+        if (message.path() == kPath && iface == kRemoteDesktop)
+            return remoteDesktopCall(message, bus);
         if (message.path() == kPath && iface == kControl)
             return controlCall(message, bus);
         if (message.path() == kPath && iface == u"org.freedesktop.host.portal.Registry" && member == u"Register") {
@@ -80,7 +84,9 @@ public:
             return true;
         }
         if (message.path() == kPath && iface == u"org.freedesktop.DBus.Properties" && member == u"Get") {
-            bus.send(message.createReply(QVariant::fromValue(QDBusVariant(1u))));
+            // RemoteDesktop 2 has persist_mode and restore tokens.
+            const uint version = message.arguments().value(0).toString() == kRemoteDesktop ? 2u : 1u;
+            bus.send(message.createReply(QVariant::fromValue(QDBusVariant(version))));
             return true;
         }
         if (iface == u"org.freedesktop.portal.Session" && member == u"Close" && m_sessions.contains(message.path())) {
@@ -103,7 +109,85 @@ private:
         QString owner;
         bool bound = false;
         QList<Entry> shortcuts;
+        bool started = false;
     };
+
+    // Answers as xdg-desktop-portal does: the reply names the Request, whose Response follows.
+    bool respond(const QDBusMessage &message, QDBusConnection &bus, const QVariantMap &options,
+                 const QVariantMap &results, const QString &sessionPath)
+    {
+        const QString member = message.member();
+        const QString silence = m_silence.value(member);
+        if (silence == u"reply")
+            return true;
+        const QString token = options.value(QStringLiteral("handle_token"), QStringLiteral("t")).toString();
+        const QString requestPath = QStringLiteral("%1/request/%2/%3").arg(kPath, senderElement(message), token);
+        bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(requestPath))));
+        if (silence == u"response")
+            return true;
+        const uint code = m_codes.value(member);
+        if (member == u"CreateSession" && code == 0)
+            m_sessions.insert(sessionPath, {message.service(), false, {}, false});
+        if (member == u"Start" && code == 0)
+            m_sessions[sessionPath].started = true;
+        QDBusMessage response = QDBusMessage::createTargetedSignal(message.service(), requestPath,
+                                                                   QStringLiteral("org.freedesktop.portal.Request"),
+                                                                   QStringLiteral("Response"));
+        response << code << (code == 0 ? results : QVariantMap());
+        bus.send(response);
+        return true;
+    }
+
+    bool remoteDesktopCall(const QDBusMessage &message, QDBusConnection &bus)
+    {
+        const QString member = message.member();
+        const QVariantList args = message.arguments();
+        QVariantMap options;
+        QVariantMap results;
+        QString sessionPath;
+        if (member == u"CreateSession" && args.size() == 1) {
+            options = qdbus_cast<QVariantMap>(args.at(0));
+            const QString token = options.value(QStringLiteral("session_handle_token"), QStringLiteral("s")).toString();
+            sessionPath = QStringLiteral("%1/session/%2/%3").arg(kPath, senderElement(message), token);
+            m_log << QStringLiteral("RemoteDesktop.CreateSession %1").arg(token);
+            results.insert(QStringLiteral("session_handle"), sessionPath);
+            return respond(message, bus, options, results, sessionPath);
+        }
+        if (args.isEmpty())
+            return false;
+        sessionPath = qvariant_cast<QDBusObjectPath>(args.at(0)).path();
+        if (member == u"NotifyKeyboardKeysym" && args.size() == 4)
+            m_log << QStringLiteral("Keysym %1 %2")
+                         .arg(QString::number(args.at(2).toInt(), 16), args.at(3).toUInt() ? u"down" : u"up");
+        const auto session = m_sessions.constFind(sessionPath);
+        if (session == m_sessions.cend() || session->owner != message.service()) {
+            bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
+                                              QStringLiteral("Invalid session")));
+            return true;
+        }
+        if (member == u"SelectDevices" && args.size() == 2) {
+            options = qdbus_cast<QVariantMap>(args.at(1));
+            m_log << QStringLiteral("SelectDevices types=%1 persist_mode=%2 restore_token=%3")
+                         .arg(options.value(QStringLiteral("types")).toUInt())
+                         .arg(options.value(QStringLiteral("persist_mode")).toUInt())
+                         .arg(options.value(QStringLiteral("restore_token")).toString());
+        } else if (member == u"Start" && args.size() == 3) {
+            options = qdbus_cast<QVariantMap>(args.at(2));
+            m_log << QStringLiteral("Start");
+            results.insert(QStringLiteral("devices"), 1u);
+            results.insert(QStringLiteral("restore_token"), QStringLiteral("token-%1").arg(++m_restoreTokens));
+        } else if (member == u"NotifyKeyboardKeysym" && args.size() == 4) {
+            if (session->started)
+                bus.send(message.createReply());
+            else
+                bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
+                                                  QStringLiteral("Session is not started")));
+            return true;
+        } else {
+            return false;
+        }
+        return respond(message, bus, options, results, sessionPath);
+    }
 
     bool shortcutsCall(const QDBusMessage &message, QDBusConnection &bus)
     {
@@ -165,23 +249,7 @@ private:
         } else {
             return false;
         }
-        const QString silence = m_silence.value(member);
-        if (silence == u"reply")
-            return true;
-        const QString token = options.value(QStringLiteral("handle_token"), QStringLiteral("t")).toString();
-        const QString requestPath = QStringLiteral("%1/request/%2/%3").arg(kPath, senderElement(message), token);
-        bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(requestPath))));
-        if (silence == u"response")
-            return true;
-        const uint code = m_codes.value(member);
-        if (member == u"CreateSession" && code == 0)
-            m_sessions.insert(sessionPath, {message.service(), false, {}});
-        QDBusMessage response = QDBusMessage::createTargetedSignal(message.service(), requestPath,
-                                                                   QStringLiteral("org.freedesktop.portal.Request"),
-                                                                   QStringLiteral("Response"));
-        response << code << (code == 0 ? results : QVariantMap());
-        bus.send(response);
-        return true;
+        return respond(message, bus, options, results, sessionPath);
     }
 
     bool controlCall(const QDBusMessage &message, QDBusConnection &bus)
@@ -199,6 +267,16 @@ private:
             m_triggers.insert(args.at(0).toString(), args.at(1).toString());
         } else if (member == u"Activate" && args.size() == 1) {
             answer = activate(args.at(0).toString(), bus);
+        } else if (member == u"EndSessions") {
+            // As when the user stops the sharing in the desktop's indicator.
+            for (auto session = m_sessions.cbegin(); session != m_sessions.cend(); ++session) {
+                QDBusMessage closed = QDBusMessage::createTargetedSignal(
+                    session->owner, session.key(), QStringLiteral("org.freedesktop.portal.Session"),
+                    QStringLiteral("Closed"));
+                closed << QVariantMap();
+                bus.send(closed);
+            }
+            m_sessions.clear();
         } else if (member == u"Log") {
             answer = m_log;
         } else {
@@ -231,6 +309,7 @@ private:
     QHash<QString, uint> m_codes;
     QSet<QString> m_leftOut;
     QHash<QString, QString> m_triggers;
+    int m_restoreTokens = 0;
 };
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "HotkeyManager.h"
 #include "PortalHotkeyService.h"
 #include "PortalTrigger.h"
+#include "RemoteDesktopKeys.h"
+#include "RemoteDesktopTrust.h"
 #include "SettingsStore.h"
 
 #include <QDBusConnection>
@@ -15,6 +17,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <memory>
 
 using namespace zl;
 
@@ -47,6 +50,30 @@ struct Recorder
 
     QList<PortalBindResult> results;
     QStringList activated;
+};
+
+/**
+ * The longest the event loop went without running a 10 ms timer: a client that blocked on a silent
+ * portal would stall it for a whole bound, a margin wide enough for any load.
+ */
+class StallMeter
+{
+public:
+    StallMeter()
+    {
+        m_ticker.setInterval(10);
+        QObject::connect(&m_ticker, &QTimer::timeout, &m_ticker,
+                         [this] { m_longest = std::max(m_longest, m_sinceTick.restart()); });
+        m_sinceTick.start();
+        m_ticker.start();
+    }
+
+    qint64 longest() const { return m_longest; }
+
+private:
+    QElapsedTimer m_sinceTick;
+    QTimer m_ticker;
+    qint64 m_longest = 0;
 };
 
 } // namespace
@@ -257,26 +284,125 @@ private slots:
         const PortalTimeouts bounds{10, 1500, 2000};
         GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), bounds);
         Recorder recorder(portal);
-        // A client that blocked on a silent portal would stall the loop for a whole bound; the
-        // margin to the 10 ms ticks is wide enough for any load.
-        QElapsedTimer sinceTick;
-        qint64 longestStall = 0;
-        QTimer ticker;
-        ticker.setInterval(10);
-        connect(&ticker, &QTimer::timeout, this, [&] { longestStall = std::max(longestStall, sinceTick.restart()); });
-        sinceTick.start();
-        ticker.start();
+        StallMeter stall;
         portal.setShortcuts({kShortcutA});
         QTRY_COMPARE_WITH_TIMEOUT(recorder.results.size(), 1, 10000);
-        ticker.stop();
         const PortalBindResult result = recorder.results.at(0);
         QCOMPARE(result.status, status);
         QVERIFY2(result.detail.contains(detail), qPrintable(result.detail));
-        QVERIFY2(longestStall < bounds.callMs / 2, qPrintable(QString::number(longestStall)));
+        QVERIFY2(stall.longest() < bounds.callMs / 2, qPrintable(QString::number(stall.longest())));
         if (method == u"BindShortcuts") {
             // The half-made session is not left behind, and nothing fires from it.
             QTRY_VERIFY(log().contains(QStringLiteral("Session.Close zephyrlatch")));
             QVERIFY(!activate(kA));
+        }
+    }
+
+    // Nothing reaches the portal before the desktop approved; then the chord's keysyms in order,
+    // Shift for a terminal, and the next session asks with the token the desktop issued.
+    void remoteDesktopKeys()
+    {
+        FakeLogSink lines;
+        QString focused = QStringLiteral("org.gnome.TextEditor");
+        QStringList tokens;
+        auto keys = std::make_unique<RemoteDesktopKeys>(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID),
+                                                        &lines, [&] { return focused; }, generous());
+        connect(keys.get(), &RemoteDesktopKeys::restoreTokenChanged, this, [&](const QString &t) { tokens << t; });
+        RemoteDesktopTrust trust(*keys);
+        QVERIFY(!keys->postPasteChord());
+        QVERIFY(!keys->postReturn());
+        trust.requestTrust();
+        trust.requestTrust();
+        QVERIFY(!trust.isTrusted());
+        QVERIFY(!keys->postPasteChord());
+        QTRY_VERIFY(trust.isTrusted());
+        QCOMPARE(tokens, QStringList{QStringLiteral("token-1")});
+        QCOMPARE(log(), QStringList({QStringLiteral("Register " ZL_APP_ID),
+                                     QStringLiteral("RemoteDesktop.CreateSession zephyrlatch_keys_1"),
+                                     QStringLiteral("SelectDevices types=1 persist_mode=2 restore_token="),
+                                     QStringLiteral("Start")}));
+
+        QVERIFY(keys->postPasteChord());
+        QVERIFY(keys->postReturn());
+        focused = QStringLiteral("org.gnome.Console");
+        QVERIFY(keys->postPasteChord());
+        QTRY_COMPARE(log().mid(4), QStringList({
+                                       QStringLiteral("Keysym ffe3 down"), QStringLiteral("Keysym 76 down"),
+                                       QStringLiteral("Keysym 76 up"), QStringLiteral("Keysym ffe3 up"),
+                                       QStringLiteral("Keysym ff0d down"), QStringLiteral("Keysym ff0d up"),
+                                       QStringLiteral("Keysym ffe3 down"), QStringLiteral("Keysym ffe1 down"),
+                                       QStringLiteral("Keysym 76 down"), QStringLiteral("Keysym 76 up"),
+                                       QStringLiteral("Keysym ffe1 up"), QStringLiteral("Keysym ffe3 up"),
+                                   }));
+
+        keys.reset();
+        RemoteDesktopKeys again(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), &lines, {}, generous());
+        again.setRestoreToken(tokens.last());
+        connect(&again, &RemoteDesktopKeys::restoreTokenChanged, this, [&](const QString &t) { tokens << t; });
+        again.start();
+        QTRY_VERIFY(again.trusted());
+        QCOMPARE(log().filter(QStringLiteral("SelectDevices")).last(),
+                 QStringLiteral("SelectDevices types=1 persist_mode=2 restore_token=token-1"));
+        QCOMPARE(tokens, QStringList({QStringLiteral("token-1"), QStringLiteral("token-2")}));
+
+        // The user ends the sharing in the desktop's indicator.
+        control(QStringLiteral("EndSessions"), {});
+        QTRY_VERIFY(!again.trusted());
+        QVERIFY(!again.postPasteChord());
+        QCOMPARE(lines.lines.filter(QStringLiteral("ended the RemoteDesktop session")).size(), 1);
+    }
+
+    void remoteDesktopRefused_data()
+    {
+        QTest::addColumn<bool>("portalRunning");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("silence");
+        QTest::addColumn<uint>("code");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("no portal") << false << ""
+                                   << "" << 0u << "ServiceUnknown";
+        QTest::newRow("devices refused") << true << "SelectDevices"
+                                         << "" << 2u << "SelectDevices: response 2";
+        QTest::newRow("user cancels the dialog") << true << "Start"
+                                                 << "" << 1u << "Start: response 1 (cancelled)";
+        QTest::newRow("dialog never answered") << true << "Start"
+                                               << "response" << 0u << "Start: no response";
+    }
+
+    void remoteDesktopRefused()
+    {
+        QFETCH(bool, portalRunning);
+        QFETCH(QString, method);
+        QFETCH(QString, silence);
+        QFETCH(uint, code);
+        QFETCH(QString, detail);
+        if (!portalRunning)
+            stopStandIn();
+        if (!silence.isEmpty())
+            control(QStringLiteral("SetSilence"), {method, silence});
+        if (code != 0)
+            control(QStringLiteral("SetResponseCode"), {method, code});
+
+        const PortalTimeouts bounds{10, 1500, 2000};
+        FakeLogSink lines;
+        RemoteDesktopKeys keys(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), &lines, {}, bounds);
+        keys.setRestoreToken(QStringLiteral("token-7"));
+        QSignalSpy changed(&keys, &RemoteDesktopKeys::sessionChanged);
+        QSignalSpy tokens(&keys, &RemoteDesktopKeys::restoreTokenChanged);
+        StallMeter stall;
+        keys.start();
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 10000);
+        QVERIFY(!keys.trusted());
+        QVERIFY(!keys.postPasteChord());
+        QVERIFY(!keys.postReturn());
+        QCOMPARE(tokens.count(), 0);
+        QCOMPARE(lines.lines.size(), 1);
+        QVERIFY2(lines.lines.at(0).contains(detail), qPrintable(lines.lines.at(0)));
+        QVERIFY2(stall.longest() < bounds.callMs / 2, qPrintable(QString::number(stall.longest())));
+        if (portalRunning) {
+            // The half-made session is closed, and not a key reached the desktop.
+            QTRY_VERIFY(!log().filter(QStringLiteral("Session.Close zephyrlatch_keys_1")).isEmpty());
+            QVERIFY(log().filter(QStringLiteral("Keysym")).isEmpty());
         }
     }
 
