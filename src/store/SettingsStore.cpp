@@ -25,6 +25,8 @@ namespace {
 
 const QString kShortcutsKey = QStringLiteral("shortcuts.v1");
 const QString kLaunchAtLoginKey = QStringLiteral("launchAtLogin");
+// The desktop's word that the user approved synthetic keys once (RemoteDesktop portal).
+const QString kRemoteDesktopTokenKey = QStringLiteral("remoteDesktop.restoreToken");
 constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
 
 // Store messages go to standard output, as data, one line each.
@@ -151,6 +153,7 @@ SettingsStore::SettingsStore(LoginItemService &loginItem, const QString &filePat
                       .arg(path));
 
     m_launchAtLogin = m_settings->value(kLaunchAtLoginKey, false).toBool();
+    m_remoteDesktopToken = m_settings->value(kRemoteDesktopTokenKey).toString();
     load();
     if (m_shortcuts.isEmpty()) {
         // An undecodable list that could not be set aside stays on disk until the user changes something.
@@ -334,12 +337,23 @@ void SettingsStore::preserveUnreadableFile()
     reopenSettings();
 }
 
+void SettingsStore::setRemoteDesktopToken(const QString &token)
+{
+    if (token == m_remoteDesktopToken)
+        return;
+    m_remoteDesktopToken = token;
+    m_settings->setValue(kRemoteDesktopTokenKey, token);
+    writeSettings("remote-desktop approval");
+}
+
 void SettingsStore::reopenSettings()
 {
     const QString path = m_settings->fileName();
     m_settings = std::make_unique<QSettings>(path, QSettings::NativeFormat);
     m_settings->setFallbacksEnabled(false);
     m_settings->setValue(kLaunchAtLoginKey, m_launchAtLogin);
+    if (!m_remoteDesktopToken.isEmpty())
+        m_settings->setValue(kRemoteDesktopTokenKey, m_remoteDesktopToken);
     if (!m_isLoading)
         m_settings->setValue(kShortcutsKey, ShortcutItem::encodeList(m_shortcuts));
 }

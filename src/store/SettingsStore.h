@@ -62,6 +62,10 @@ public:
     /** Whether the last assignment of launchAtLogin in this run could not be put into effect. */
     bool loginItemFailed() const { return m_loginItemFailed; }
 
+    /** The token a desktop gave for the user's approval of synthetic keys; empty when none. Written at once. */
+    QString remoteDesktopToken() const { return m_remoteDesktopToken; }
+    void setRemoteDesktopToken(const QString &token);
+
     void addShortcut(const ShortcutItem &item);
     /** Replaces the first record with item.id in place; an unknown id changes and writes nothing. */
     void update(const ShortcutItem &item);
@@ -96,6 +100,7 @@ private:
     std::unique_ptr<QSettings> m_settings;
     QList<ShortcutItem> m_shortcuts;
     bool m_launchAtLogin = false;
+    QString m_remoteDesktopToken;
     bool m_loginItemFailed = false;
     bool m_isLoading = false;
     bool m_fileNeedsRescue = false;

@@ -291,9 +291,13 @@ void TestStore::launchAtLoginUnregistersThenRegisters()
         store.setLaunchAtLogin(false);
         QCOMPARE(m_login.calls, (QStringList{"unregister", "register", "unregister", "register", "unregister"}));
         store.setLaunchAtLogin(true);
+        // The desktop's approval token is kept beside the preference, written at once.
+        store.setRemoteDesktopToken(QStringLiteral("token-1"));
     }
     m_login.calls.clear();
-    QVERIFY(SettingsStore(m_login, path()).launchAtLogin());
+    const SettingsStore again(m_login, path());
+    QVERIFY(again.launchAtLogin());
+    QCOMPARE(again.remoteDesktopToken(), QStringLiteral("token-1"));
     QVERIFY(m_login.calls.isEmpty());
 }
 

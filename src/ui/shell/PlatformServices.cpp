@@ -2,6 +2,8 @@
 
 #include "I3IpcConnection.h"
 #include "PortalHotkeyService.h"
+#include "RemoteDesktopKeys.h"
+#include "RemoteDesktopTrust.h"
 #include "Strings.h"
 #include "SwayHotkeyService.h"
 #include "WaylandAccessibilityTrust.h"
@@ -104,6 +106,16 @@ void PlatformServices::choosePaste()
         }
         if (auto board = std::make_unique<WaylandPasteboard>(); board->available())
             pasteboard = std::move(board);
+        const QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!keys && bus.isConnected() &&
+            bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.portal.Desktop"))) {
+            // GNOME and Plasma: keys through the desktop once the user approved them (asked at start).
+            auto remote = std::make_unique<RemoteDesktopKeys>(bus, QStringLiteral(ZL_APP_ID), &log,
+                                                              [sway] { return sway ? sway->focusedAppId() : QString(); });
+            trust = std::make_unique<RemoteDesktopTrust>(*remote);
+            m_remoteDesktop = remote.get();
+            keys = std::move(remote);
+        }
     }
     if (!keys) {
         keys = std::make_unique<X11SyntheticKeys>();
@@ -111,7 +123,7 @@ void PlatformServices::choosePaste()
     }
     if (!pasteboard)
         pasteboard = std::make_unique<X11Pasteboard>();
-    if (QGuiApplication::platformName() != QLatin1StringView("xcb") && !m_waylandKeys)
+    if (QGuiApplication::platformName() != QLatin1StringView("xcb") && !m_waylandKeys && !m_remoteDesktop)
         log.log(QStringLiteral("Zephyrlatch: pasting is unavailable: no X11 connection and no virtual keyboard"));
 }
 
@@ -130,6 +142,8 @@ QString PlatformServices::pastePath() const
 {
     if (m_waylandKeys)
         return text("settings.paste.virtualKeyboard");
+    if (m_remoteDesktop)
+        return text(m_remoteDesktop->trusted() ? "settings.paste.remoteDesktop" : "settings.paste.remoteDesktopPending");
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariable("XDG_SESSION_TYPE") != QLatin1StringView("x11"))
         return text("settings.paste.x11Only");

@@ -16,6 +16,7 @@ class AccessibilityTrust;
 class HotkeyService;
 class Pasteboard;
 class PortalHotkeyService;
+class RemoteDesktopKeys;
 class SwayHotkeyService;
 class SyntheticKeys;
 
@@ -45,6 +46,8 @@ public:
     QString pastePath() const;
     /** The portal back end when it serves hotkeys (it reports its binds later), else null. */
     PortalHotkeyService *portal() const { return m_portal; }
+    /** The RemoteDesktop portal's keys when they are the paste path, else null. */
+    RemoteDesktopKeys *remoteDesktop() const { return m_remoteDesktop; }
 
     SystemLog log;
     PosixProcessLauncher processes;
@@ -64,6 +67,7 @@ private:
 
     SwayHotkeyService *m_sway = nullptr;
     PortalHotkeyService *m_portal = nullptr;
+    RemoteDesktopKeys *m_remoteDesktop = nullptr;
     bool m_waylandKeys = false;
 };
 

@@ -5,6 +5,7 @@
 #include "Icons.h"
 #include "MainWindow.h"
 #include "PortalHotkeyService.h"
+#include "RemoteDesktopKeys.h"
 #include "SettingsWindow.h"
 #include "Strings.h"
 #include "TrayMenu.h"
@@ -49,6 +50,17 @@ ZephyrlatchApp::ZephyrlatchApp()
     HotkeyManager::configure(m_platform.hotkeys.get(), &m_platform.log,
                              [this](const ShortcutItem &item) { m_executor.run(item); });
 
+    // The desktop remembers the user's approval of synthetic keys by a token kept with the settings.
+    if (RemoteDesktopKeys *remote = m_platform.remoteDesktop()) {
+        remote->setRestoreToken(m_store.remoteDesktopToken());
+        connect(remote, &RemoteDesktopKeys::restoreTokenChanged, &m_store, &SettingsStore::setRemoteDesktopToken);
+        connect(remote, &RemoteDesktopKeys::sessionChanged, this, [this] {
+            if (m_mainWindow)
+                m_mainWindow->refreshTrust();
+            if (m_settingsWindow)
+                m_settingsWindow->refresh();
+        });
+    }
     applicationDidFinishLaunching();
 
     m_mainWindow = std::make_unique<MainWindow>(m_context);
