@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The sway rows of the benchmark, run as the unprivileged user that owns DIR (sway refuses root):
 #   sway_bench.sh DIR N GAP_MS
-# DIR holds bin/ (zephyrlatch, zl_bench_rec, zl_bench_swaypress), runtime/ (mode 700), home/ and
+# DIR holds bin/ (zephyrlatch, zl_bench_rec, zl_bench_swaypress, zl_bench_clientfloor), runtime/ (mode 700), home/ and
 # config/ with a seeded shortcut on Super+Alt+Shift+E whose command is "bin/zl_bench_rec DIR/z.log".
 # Starts a headless sway and the program, prints one tab-separated line per row:
 #   name state median p90 p99 max lost (times in microseconds)
@@ -81,6 +81,7 @@ log "sway: the trigger command from an exec binding, $N presses"
 measure trigger-exec "$DIR/z.log" "$MODS+$T"
 log "sway: the trigger command started directly, $N runs"
 row trigger-direct ok "$("$PRESS" run --log "$DIR/z.log" -n "$N" --gap-ms "$GAP_MS" -- "$APP" --run "$ID")"
+row trigger-core-only ok "$("$PRESS" run --log "$DIR/z.log" -n "$N" --gap-ms "$GAP_MS" -- "$BIN/zl_bench_clientfloor" "$ID")"
 kill -0 "$app" 2>/dev/null || log "zephyrlatch ended early: $(tail -n 3 "$DIR/app.log")"
 log "sway: the floors of a started command, $N runs each"
 row start-sh-c ok "$("$PRESS" run --log "$DIR/floor.log" -n "$N" --gap-ms "$GAP_MS" -- /bin/sh -c "$REC $DIR/floor.log")"
