@@ -50,13 +50,16 @@ EOF
 : >"$DIR/floor.log"
 : >"$DIR/z.log"
 sway -c "$DIR/sway.config" >"$DIR/sway.log" 2>&1 </dev/null &
-STARTED+=($!)
+STARTED+=("$!")
+display=""
 for _ in $(seq 400); do
-    display=$(cd "$XDG_RUNTIME_DIR" && ls -d wayland-[0-9]* 2>/dev/null | grep -v lock | head -n1 || true)
+    for socket in "$XDG_RUNTIME_DIR"/wayland-[0-9]*; do
+        [[ -S $socket ]] && display=${socket##*/}
+    done
     [[ -S $SWAYSOCK && -n $display ]] && break
     sleep 0.05
 done
-[[ -S $SWAYSOCK && -n ${display:-} ]] || { log "sway did not start"; tail -n 20 "$DIR/sway.log" >&2; exit 1; }
+[[ -S $SWAYSOCK && -n $display ]] || { log "sway did not start"; tail -n 20 "$DIR/sway.log" >&2; exit 1; }
 export WAYLAND_DISPLAY=$display
 
 measure() { # name log chord
@@ -74,7 +77,7 @@ measure sway-exec "$DIR/floor.log" "$MODS+$R"
 
 "$APP" >"$DIR/app.log" 2>&1 </dev/null &
 app=$!
-STARTED+=($app)
+STARTED+=("$app")
 log "sway: zephyrlatch through the IPC, $N presses"
 measure zephyrlatch-ipc "$DIR/z.log" "$MODS+$E"
 log "sway: the trigger command from an exec binding, $N presses"
