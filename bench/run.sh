@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints the benchmark tables: hotkey press to action against peer daemons, scale, paste.
-#   bench/run.sh BUILD_DIR [-n PRESSES] [--lock-n PRESSES] [--gap-ms MS] [--only latency,scale,paste]
-# Everything runs on a private Xvfb; only processes this script started are ever stopped.
+#   bench/run.sh BUILD_DIR [-n PRESSES] [--lock-n PRESSES] [--gap-ms MS] [--only latency,sway,scale,paste]
+# Everything runs on a private Xvfb or headless sway; only processes this script started are stopped.
 set -euo pipefail
 export LC_ALL=C
 
@@ -9,7 +9,7 @@ usage() { sed -n '2,4{s/^# \{0,1\}//;p}' "${BASH_SOURCE[0]}" >&2; exit 2; }
 (($# >= 1)) || usage
 BUILD=$(cd "$1" && pwd)
 shift
-N=1000 LOCK_N=1000 GAP_MS=10 ONLY=latency,scale,paste
+N=1000 LOCK_N=1000 GAP_MS=10 ONLY=latency,sway,scale,paste
 while (($#)); do
     (($# >= 2)) || usage
     case $1 in
@@ -28,9 +28,11 @@ FLOOR=$BUILD/bench/zl_bench_floor
 PRESS=$BUILD/bench/zl_bench_press
 SCALE=$BUILD/bench/zl_bench_scale
 QTFLOOR=$BUILD/bench/zl_bench_qtfloor
+SWAYPRESS=$BUILD/bench/zl_bench_swaypress
+CLIENTFLOOR=$BUILD/bench/zl_bench_clientfloor
 APP=$BUILD/src/zephyrlatch
 TARGET=$BUILD/tests/actions/zl_paste_target
-for f in "$REC" "$FLOOR" "$PRESS" "$SCALE" "$QTFLOOR" "$APP"; do
+for f in "$REC" "$FLOOR" "$PRESS" "$SCALE" "$QTFLOOR" "$SWAYPRESS" "$CLIENTFLOOR" "$APP"; do
     [[ -x $f ]] || { echo "run.sh: $f is missing; build $BUILD first" >&2; exit 1; }
 done
 
@@ -251,6 +253,74 @@ if wants latency; then
     echo "Not a target: the same login shell (floor-sh-lc) gives a median of ${lc:-NA} ms;" \
         "zephyrlatch's is $(awk -v z="$z_med" -v f="${lc:-NA}" 'BEGIN { if (z == "NA" || f == "NA" || f == 0) print "NA"; else printf "%.2f", z / f }') times that."
     echo
+fi
+
+# ---- 1b. the same press under sway: its IPC, the trigger command, and sway's own exec as the floor
+if wants sway; then
+    echo "## Hotkey press to action under sway"
+    echo
+    if ! command -v sway >/dev/null; then
+        echo "sway is not installed: no rows."
+    else
+        # sway refuses root: the rows run as nobody, in a folder that user owns.
+        SWAYDIR=$(mktemp -d /tmp/zl-bench-sway.XXXXXX)
+        chmod 755 "$SWAYDIR"
+        mkdir -p "$SWAYDIR/bin" "$SWAYDIR/home" "$SWAYDIR/config"
+        mkdir -m 700 "$SWAYDIR/runtime"
+        cp "$APP" "$REC" "$SWAYPRESS" "$CLIENTFLOOR" "$(dirname "${BASH_SOURCE[0]}")/sway_bench.sh" "$SWAYDIR/bin/"
+        seed "$SWAYDIR" runCommand "$SWAYDIR/bin/zl_bench_rec $SWAYDIR/z.log"
+        as=()
+        if (($(id -u) == 0)); then
+            chown -R nobody:nogroup "$SWAYDIR"
+            as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+        fi
+        log "sway: $N presses per row (load $(cut -d' ' -f1 /proc/loadavg))"
+        "${as[@]}" "$SWAYDIR/bin/sway_bench.sh" "$SWAYDIR" "$N" "$GAP_MS" >"$WORK/sway.tsv" &
+        STARTED+=($!)
+        wait $! || log "the sway rows failed: $(tail -n 5 "$SWAYDIR/sway.log" 2>/dev/null)"
+        rm -rf "$SWAYDIR"
+        swaycol() { awk -F'\t' -v d="$1" -v c="$2" '$1 == d { print $c }' "$WORK/sway.tsv"; }
+        floor=$(swaycol sway-exec 3)
+        ratio() { awk -v v="$1" -v f="${floor:-NA}" 'BEGIN { if (v == "NA" || v == "" || f == "NA" || f == "" || f == 0) print "NA"; else printf "%.2f", v / f }'; }
+        echo "Headless sway $(dpkg-query -W -f='${Version}' sway 2>/dev/null || echo -), run as nobody;" \
+            "Super+Alt+Shift+E/R/T pressed through a virtual keyboard, $N presses or runs per row, at least ${GAP_MS} ms apart." \
+            "Press rows: modifiers down, clock, key down, to the recorder's start. Run rows: clock, posix_spawn, to the recorder's start."
+        echo
+        echo "| row | what runs | median ms | p90 ms | p99 ms | max ms | lost | median / sway-exec |"
+        echo "|---|---|---:|---:|---:|---:|---:|---:|"
+        while IFS=$'\t' read -r name state med p90 p99 max lost; do
+            case $name in
+                sway-exec) what="press; sway's own \`exec\` binding runs the recorder (through sh -c): the floor" ;;
+                zephyrlatch-ipc) what="press; sway sends the \`nop\` binding event, zephyrlatch runs the command" ;;
+                trigger-exec) what="press; sway's \`exec\` runs \`zephyrlatch --run ID\`, which asks the running instance" ;;
+                trigger-direct) what="\`zephyrlatch --run ID\` started, to the action" ;;
+                trigger-core-only) what="the same request from a client that loads only QtCore and QtNetwork" ;;
+                start-sh-c) what="\`sh -c 'recorder'\` started, to the action" ;;
+                start-exec) what="the recorder started, to its own clock reading" ;;
+                *) what="" ;;
+            esac
+            note=""
+            [[ $state != ok ]] && note=" ($state)"
+            printf '| %s%s | %s | %s | %s | %s | %s | %s/%s | %s |\n' "$name" "$note" "$what" "$(ms "$med")" "$(ms "$p90")" \
+                "$(ms "$p99")" "$(ms "$max")" "$lost" "$N" "$(ratio "$med")"
+        done <"$WORK/sway.tsv"
+        echo
+        ipc=$(ms "$(swaycol zephyrlatch-ipc 3)") direct=$(ms "$(swaycol trigger-direct 3)")
+        [[ -z $(swaycol zephyrlatch-ipc 3) ]] && ipc=NA
+        [[ -z $(swaycol trigger-direct 3) ]] && direct=NA
+        x11=NA
+        [[ -s ${RESULTS:-} ]] && x11=$(col zephyrlatch 3)
+        ipc_limit=$(awk -v x="${x11:-NA}" 'BEGIN { if (x == "NA" || x == "") print "NA"; else printf "%.2f", x * 1.5 }')
+        echo "| target | measured | limit | |"
+        echo "|---|---:|---:|---|"
+        echo "| sway IPC median <= 1.5 x the X11 zephyrlatch median above | $ipc | $ipc_limit | $(verdict "$ipc" "<=" "$ipc_limit") |"
+        echo "| trigger command, invocation to action, median ms | $direct | 15 | $(verdict "$direct" "<=" 15) |"
+        echo
+        core=$(swaycol trigger-core-only 3)
+        echo "Not a target: a client that loads only QtCore and QtNetwork sends the same request with a median of" \
+            "$(ms "${core:-NA}") ms; the program's own client loads Widgets, Gui and their libraries before it can send it."
+        echo
+    fi
 fi
 
 # ---- 2. scale
