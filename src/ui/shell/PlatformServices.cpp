@@ -1,5 +1,6 @@
 #include "PlatformServices.h"
 
+#include "FallbackSyntheticKeys.h"
 #include "I3IpcConnection.h"
 #include "PortalHotkeyService.h"
 #include "RemoteDesktopKeys.h"
@@ -114,7 +115,9 @@ void PlatformServices::choosePaste()
                                                               [sway] { return sway ? sway->focusedAppId() : QString(); });
             trust = std::make_unique<RemoteDesktopTrust>(*remote);
             m_remoteDesktop = remote.get();
-            keys = std::move(remote);
+            RemoteDesktopKeys *approved = m_remoteDesktop;
+            keys = std::make_unique<FallbackSyntheticKeys>(std::move(remote), [approved] { return approved->trusted(); },
+                                                           std::make_unique<X11SyntheticKeys>());
         }
     }
     if (!keys) {
