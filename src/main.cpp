@@ -1,72 +1,47 @@
 #include "CommandLine.h"
-#include "PlatformServices.h"
-#include "QuitOnSignal.h"
-#include "SingleInstance.h"
-#include "Strings.h"
-#include "Translations.h"
-#include "ZephyrlatchApp.h"
-
-#include <QApplication>
-#include <QByteArray>
-#include <QList>
 
 #include <cstdio>
-#include <vector>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include <dlfcn.h>
 
 namespace {
 
-// Without a display Qt would abort with a crash dump; say plainly what is missing instead.
-int explainMissingDisplay(int argc, char **argv)
+// Beside the program in the build tree, under the library folder once installed.
+std::optional<std::string> guiModule()
 {
-    QCoreApplication core(argc, argv);
-    zl::Translations translations;
-    translations.useSystemLanguage();
-    const QByteArray message = zl::text("app.noDisplay").toUtf8() + '\n';
-    std::fwrite(message.constData(), 1, static_cast<size_t>(message.size()), stderr);
-    return 1;
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return std::nullopt;
+    for (const std::filesystem::path &candidate :
+         {self.parent_path() / ZL_GUI_MODULE, self.parent_path() / ZL_GUI_MODULE_INSTALLED / ZL_GUI_MODULE}) {
+        if (std::filesystem::exists(candidate, error))
+            return candidate.string();
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    // Requests to the running instance: no window, no display needed.
+    // Requests to the running instance (the trigger command among them): no window, no display,
+    // and none of the GUI libraries loaded, so a desktop's key binding runs the shortcut quickly.
     if (const std::optional<int> exitCode = zl::CommandLine::handle(argc, argv))
         return *exitCode;
 
-    // Our own X11 grabs and synthetic input need the X connection, so prefer X11 (XWayland under
-    // Wayland) and fall back to a native Wayland window only where no X server is reachable. The
-    // choice goes to Qt through argv, never the environment: commands and applications started
-    // from a hotkey inherit the user's environment untouched.
-    QList<QByteArray> arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QByteArray(argv[i]));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        const char *platform = zl::PlatformServices::windowPlatform();
-        if (!platform)
-            return explainMissingDisplay(argc, argv);
-        arguments.insert(1, QByteArrayLiteral("-platform"));
-        arguments.insert(2, QByteArray(platform));
+    const std::optional<std::string> module = guiModule();
+    void *gui = module ? dlopen(module->c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
+    auto *start = gui ? reinterpret_cast<int (*)(int, char **)>(dlsym(gui, "zl_gui_main")) : nullptr;
+    if (!start) {
+        const char *why = gui || module ? dlerror() : "its window part " ZL_GUI_MODULE " is missing";
+        std::fprintf(stderr, "Zephyrlatch cannot start: %s\n", why ? why : "unknown error");
+        return 1;
     }
-    std::vector<char *> qtArgv;
-    for (QByteArray &argument : arguments)
-        qtArgv.push_back(argument.data());
-    qtArgv.push_back(nullptr);
-    int qtArgc = static_cast<int>(arguments.size());
-
-    QApplication app(qtArgc, qtArgv.data());
-    QApplication::setApplicationName(QStringLiteral("zephyrlatch"));
-    QApplication::setOrganizationName(QStringLiteral("zephyrlatch"));
-    QApplication::setDesktopFileName(QStringLiteral(ZL_APP_ID));
-
-    zl::SingleInstance instance;
-    if (!instance.claim())
-        return 0;
-
-    zl::QuitOnSignal quitOnSignal;
-    zl::ZephyrlatchApp zephyrlatch;
-    QObject::connect(&instance, &zl::SingleInstance::activationRequested, &zephyrlatch,
-                     &zl::ZephyrlatchApp::showMainWindow);
-    instance.setRequestHandler([&zephyrlatch](const QByteArray &request) { return zephyrlatch.answer(request); });
-    return QApplication::exec();
+    return start(argc, argv);
 }

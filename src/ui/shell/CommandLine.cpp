@@ -1,11 +1,11 @@
 #include "CommandLine.h"
 
 #include "InstanceCommands.h"
+#include "LoginItemService.h"
 #include "SettingsStore.h"
 #include "SingleInstance.h"
 #include "Strings.h"
 #include "Translations.h"
-#include "XdgAutostart.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -15,6 +15,14 @@
 namespace zl {
 
 namespace {
+
+// Nothing here changes launch at login, so the store never needs the real login item.
+class NoLoginItem final : public LoginItemService
+{
+public:
+    std::optional<QString> registerApp() override { return QStringLiteral("not from the command line"); }
+    std::optional<QString> unregisterApp() override { return QStringLiteral("not from the command line"); }
+};
 
 int finish(const InstanceCommands::Reply &reply)
 {
@@ -58,8 +66,8 @@ std::optional<int> CommandLine::handle(int argc, char **argv)
     // Nothing runs: a run needs the program, the rest works on the settings file directly.
     if (verb == QLatin1StringView("run"))
         return finish({2, text("cli.notRunning")});
-    XdgAutostart autostart(QStringLiteral(ZL_APP_ID), QCoreApplication::applicationFilePath());
-    SettingsStore store(autostart);
+    NoLoginItem loginItem;
+    SettingsStore store(loginItem);
     if (verb == QLatin1StringView("list"))
         return finish({0, InstanceCommands::listing(store.shortcuts(), nullptr)});
     if (verb == QLatin1StringView("import"))
