@@ -41,6 +41,16 @@ bool waylandReachable()
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
 
+// The portal is usually started on demand by the bus, so an activatable name counts too.
+bool portalOnBus(const QDBusConnection &bus)
+{
+    const QString name = QStringLiteral("org.freedesktop.portal.Desktop");
+    if (!bus.isConnected())
+        return false;
+    QDBusConnectionInterface *interface = bus.interface();
+    return interface->isServiceRegistered(name) || interface->activatableServiceNames().value().contains(name);
+}
+
 } // namespace
 
 PlatformServices::PlatformServices()
@@ -80,7 +90,7 @@ void PlatformServices::chooseHotkeys()
         }
     }
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected() && bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.portal.Desktop"))) {
+    if (portalOnBus(bus)) {
         // Whether this portal has GlobalShortcuts shows at the first bind; until then it is the way.
         auto portal = std::make_unique<PortalHotkeyService>(bus, QStringLiteral(ZL_APP_ID), &log);
         log.log(QStringLiteral("Zephyrlatch: hotkeys are served by the desktop's GlobalShortcuts portal"));
@@ -108,8 +118,7 @@ void PlatformServices::choosePaste()
         if (auto board = std::make_unique<WaylandPasteboard>(); board->available())
             pasteboard = std::move(board);
         const QDBusConnection bus = QDBusConnection::sessionBus();
-        if (!keys && bus.isConnected() &&
-            bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.portal.Desktop"))) {
+        if (!keys && portalOnBus(bus)) {
             // GNOME and Plasma: keys through the desktop once the user approved them (asked at start).
             auto remote = std::make_unique<RemoteDesktopKeys>(bus, QStringLiteral(ZL_APP_ID), &log,
                                                               [sway] { return sway ? sway->focusedAppId() : QString(); });
