@@ -34,12 +34,14 @@ ShortcutTransfer::Import ShortcutTransfer::read(const QString &path, const QList
         result.error = file.errorString();
         return result;
     }
-    if (file.size() > kMaxImportBytes) {
+    // Read with a bound rather than trusting size(): a device or a pipe reports 0 and never ends.
+    const QByteArray bytes = file.read(kMaxImportBytes + 1);
+    if (bytes.size() > kMaxImportBytes) {
         result.error = QStringLiteral("the file is larger than %1 MiB").arg(kMaxImportBytes / (1024 * 1024));
         return result;
     }
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         result.error = QStringLiteral("invalid JSON at offset %1: %2").arg(parseError.offset).arg(parseError.errorString());
         return result;
