@@ -139,14 +139,7 @@ void GlobalShortcutsPortal::registerApp()
         createSession();
         return;
     }
-    // Tells a host portal which desktop file we are; portals without the registry answer with an
-    // error, which changes nothing, and it must come before any other portal call.
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        kService, kPath, QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"));
-    call << m_appId << QVariantMap();
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, m_timeouts.callMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-        w->deleteLater();
+    PortalRequest::registerApp(m_bus, m_appId, m_timeouts.callMs, this, [this] {
         m_registered = true;
         createSession();
     });

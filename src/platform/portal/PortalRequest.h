@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QVariantMap>
 
+#include <functional>
+
 namespace zl {
 
 /**
@@ -25,6 +27,14 @@ public:
 
     /** The Request path the portal derives from this connection's unique name and token. */
     static QString predictedPath(const QDBusConnection &bus, const QString &token);
+
+    /**
+     * Tells a host portal which desktop file we are, then calls then on context's thread whatever
+     * the answer (portals without the registry answer with an error, which changes nothing). It
+     * must come before any other portal call on the connection.
+     */
+    static void registerApp(const QDBusConnection &bus, const QString &appId, int timeoutMs, QObject *context,
+                            std::function<void()> then);
 
     void start(const QDBusMessage &call);
 
