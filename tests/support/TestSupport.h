@@ -71,7 +71,7 @@ inline QList<ChildProcess> childrenOf(qint64 pid)
         const QByteArray text = stat.readAll();
         const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
         if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
-            children.append({child, fields.at(0).value(0)});
+            children.append({child, fields.at(0).isEmpty() ? '?' : fields.at(0).at(0)});
     }
     return children;
 }
