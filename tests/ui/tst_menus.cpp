@@ -31,15 +31,6 @@ QStringList layoutOf(const QMenu &menu)
     return rows;
 }
 
-QAction *actionNamed(const QMenu &menu, const QString &name, int nth = 0)
-{
-    for (QAction *action : menu.actions()) {
-        if (action->objectName() == name && nth-- == 0)
-            return action;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 class MenusTest final : public QObject
@@ -100,14 +91,14 @@ void MenusTest::trayMenuItemsActAndFollowTheStore()
     int quits = 0;
     TrayMenu menu(fixture.context, [&] { ++opened; }, [&] { ++quits; });
 
-    actionNamed(menu, "shortcutAction", 1)->trigger();
+    menu.findChildren<QAction *>(QStringLiteral("shortcutAction")).value(1)->trigger();
     QCOMPARE(fixture.runs, QList<ShortcutItem>{items.at(2)});
-    actionNamed(menu, "openMainWindowAction")->trigger();
+    menu.findChild<QAction *>(QStringLiteral("openMainWindowAction"))->trigger();
     QCOMPARE(opened, 1);
     QVERIFY(fixture.journal.entries().isEmpty());
-    actionNamed(menu, "accessibilityAction")->trigger();
+    menu.findChild<QAction *>(QStringLiteral("accessibilityAction"))->trigger();
     QVERIFY(fixture.journal.entries().join(u'\n').contains(QStringLiteral("pasting.html")));
-    actionNamed(menu, "quitAction")->trigger();
+    menu.findChild<QAction *>(QStringLiteral("quitAction"))->trigger();
     QCOMPARE(quits, 1);
     QCOMPARE(fixture.runs.size(), 1);
 
@@ -116,7 +107,7 @@ void MenusTest::trayMenuItemsActAndFollowTheStore()
     enabled.isEnabled = true;
     enabled.payload = QStringLiteral("echo changed");
     fixture.store->update(enabled);
-    actionNamed(menu, "shortcutAction", 1)->trigger();
+    menu.findChildren<QAction *>(QStringLiteral("shortcutAction")).value(1)->trigger();
     QCOMPARE(fixture.runs.last(), enabled);
 }
 
