@@ -10,6 +10,7 @@
 #include "UiFixture.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -74,9 +75,7 @@ private slots:
     void typingWritesTheWholeShortcutAndKeepsTheCursor();
     void chooserReplacesThePayload();
     void applicationListFromDesktopEntries();
-    void screenReadersGetNames();
-    void hotkeyProblemIsShown();
-    void runNowRunsEvenADisabledShortcut();
+    void commandShortcut();
 
     void capture_data();
     void capture();
@@ -208,19 +207,6 @@ void EditorTest::chooserReplacesThePayload()
         rig.fixture.chooser.answer = path;
     }
     QCOMPARE(rig.fixture.chooser.calls, 2);
-}
-
-void EditorTest::runNowRunsEvenADisabledShortcut()
-{
-    const ShortcutItem item = shortcut("Off", ActionType::RunCommand, "true", 0, 0, false);
-    EditorRig rig(item);
-    QTest::mouseClick(rig.find<QPushButton>("runNowButton"), Qt::LeftButton);
-    QCOMPARE(rig.fixture.runs, QList<ShortcutItem>{item});
-
-    // The trigger command names this shortcut by its id and is copied as shown.
-    QTest::mouseClick(rig.find<QPushButton>("copyTriggerButton"), Qt::LeftButton);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QCoreApplication::applicationFilePath() + QStringLiteral(" --run ")
-                                                       + item.id.toString(QUuid::WithoutBraces));
 }
 
 void EditorTest::capture_data()
@@ -389,18 +375,28 @@ void EditorTest::applicationListFromDesktopEntries()
     QCOMPARE(dialog.result(), ApplicationListDialog::OtherRequested);
 }
 
-void EditorTest::screenReadersGetNames()
+// A disabled command shortcut with a hotkey: its buttons, its problem line, what screen readers get.
+void EditorTest::commandShortcut()
 {
-    EditorRig rig(shortcut("Mail", ActionType::RunCommand, "true", 96, Modifier::Control));
+    const ShortcutItem item = shortcut("Mail", ActionType::RunCommand, "true", 96, Modifier::Control, false);
+    EditorRig rig(item);
+    QTest::mouseClick(rig.find<QPushButton>("runNowButton"), Qt::LeftButton);
+    QCOMPARE(rig.fixture.runs, QList<ShortcutItem>{item});
+    // The trigger command names this shortcut by its id and is copied as shown.
+    QTest::mouseClick(rig.find<QPushButton>("copyTriggerButton"), Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QCoreApplication::applicationFilePath() + QStringLiteral(" --run ")
+                                                       + item.id.toString(QUuid::WithoutBraces));
+
     QSet<const QWidget *> labelled;
     for (const QLabel *label : rig.editor.findChildren<QLabel *>())
         labelled.insert(label->buddy());
-    for (int kind = 0; kind < 6; ++kind) {
-        rig.find<QComboBox>(QStringLiteral("typePicker"))->setCurrentIndex(kind);
+    auto *picker = rig.find<QComboBox>(QStringLiteral("typePicker"));
+    for (int kind = 0; kind < picker->count(); ++kind) {
+        picker->setCurrentIndex(kind);
         for (QWidget *control : rig.editor.findChildren<QWidget *>()) {
             const bool input = qobject_cast<QLineEdit *>(control) || qobject_cast<QPlainTextEdit *>(control)
                                || qobject_cast<QComboBox *>(control) || qobject_cast<HotkeyRecorder *>(control);
-            if (input && control->isVisibleTo(&rig.editor) && control->parentWidget() != rig.find<QComboBox>("typePicker"))
+            if (input && control->isVisibleTo(&rig.editor) && control->parentWidget() != picker)
                 QVERIFY2(labelled.contains(control) || !control->accessibleName().isEmpty(),
                          qPrintable(control->objectName()));
         }
@@ -408,20 +404,16 @@ void EditorTest::screenReadersGetNames()
     ShortcutListModel model(*rig.fixture.store);
     QCOMPARE(model.index(0).data(Qt::AccessibleTextRole).toString(),
              QStringLiteral("Mail, %1, Ctrl+F5").arg(rig.stored().actionType.title()));
-}
 
-void EditorTest::hotkeyProblemIsShown()
-{
-    EditorRig rig(shortcut("Taken", ActionType::RunCommand, "true", 96, Modifier::Control));
     QString problem = QStringLiteral("Ctrl+F5 is taken by another program.");
     rig.fixture.context.hotkeyProblem = [&](const ShortcutItem &) { return problem; };
     rig.editor.refreshProblem();
     auto *line = rig.find<QLabel>("hotkeyProblem");
     QVERIFY(line->isVisibleTo(&rig.editor));
     QCOMPARE(line->text(), problem);
+    rig.find<QCheckBox>("enabledToggle")->setChecked(true);
     TrayMenu menu(rig.fixture.context, [] {}, [] {});
     QCOMPARE(menu.findChild<QAction *>(QStringLiteral("shortcutAction"))->toolTip(), problem);
-
     problem.clear();
     rig.editor.refreshProblem();
     QVERIFY(!line->isVisibleTo(&rig.editor));
