@@ -202,7 +202,8 @@ void TestEndToEnd::recordingMovesTheHotkey()
     const QString focused = QString::number(window);
     auto stored = [&] {
         QSettings settings(hardening::settingsPath(m_dir), QSettings::NativeFormat);
-        const auto list = ShortcutItem::decodeList(settings.value(QStringLiteral("shortcuts.v1")).toByteArray(), nullptr);
+        const QByteArray bytes = settings.value(QStringLiteral("shortcuts.v1")).toByteArray();
+        const auto list = ShortcutItem::decodeList(bytes, nullptr);
         return list && !list->isEmpty() ? list->first() : ShortcutItem();
     };
     // The record button's mnemonic starts recording, which grabs the keyboard; a chord sent before

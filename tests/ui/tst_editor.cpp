@@ -40,7 +40,8 @@ struct EditorRig
     QStringList shownPayloadControls()
     {
         QStringList shown;
-        for (const QWidget *control : editor.findChildren<QWidget *>(QRegularExpression(QStringLiteral("PayloadEdit$")))) {
+        const QRegularExpression payloadEdit(QStringLiteral("PayloadEdit$"));
+        for (const QWidget *control : editor.findChildren<QWidget *>(payloadEdit)) {
             if (control->isVisibleTo(&editor))
                 shown << control->objectName();
         }

@@ -306,7 +306,10 @@ void MainWindowTest::reorderIsSaved()
 
     // Without a mouse: Alt+Shift+Up/Down move the selected row, which stays selected; the top row stays put.
     const QList<std::pair<Qt::Key, QStringList>> moves{
-        {Qt::Key_Up, {"C", "B", "A"}}, {Qt::Key_Up, {"B", "C", "A"}}, {Qt::Key_Up, {"B", "C", "A"}}, {Qt::Key_Down, {"C", "B", "A"}}};
+        {Qt::Key_Up, {"C", "B", "A"}},
+        {Qt::Key_Up, {"B", "C", "A"}},
+        {Qt::Key_Up, {"B", "C", "A"}},
+        {Qt::Key_Down, {"C", "B", "A"}}};
     for (const auto &[key, order] : moves) {
         QTest::keyClick(rig.find<QListView>("shortcutList"), key, Qt::AltModifier | Qt::ShiftModifier);
         QCOMPARE(names(rig.fixture.reloaded()), order);

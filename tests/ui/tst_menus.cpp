@@ -1,6 +1,5 @@
 #include "MainWindow.h"
 #include "SettingsWindow.h"
-#include "ShortcutEditor.h"
 #include "Strings.h"
 #include "Translations.h"
 #include "TrayMenu.h"
@@ -46,7 +45,8 @@ void MenusTest::trayMenuItems_data()
     QTest::newRow("mixed") << QList<ShortcutItem>{shortcut("Fish & Chips"), off("Off"),
                                                   shortcut("Run", ActionType::RunCommand, "true", 96,
                                                            Modifier::Shift | Modifier::Command)}
-                           << QStringList{"Fish && Chips  " + text("hotkey.notSet"), QStringLiteral("Run  Shift+Super+F5")};
+                           << QStringList{"Fish && Chips  " + text("hotkey.notSet"),
+                                          QStringLiteral("Run  Shift+Super+F5")};
 }
 
 void MenusTest::trayMenuItems()
