@@ -16,6 +16,26 @@
 
 namespace zl {
 
+// Mirrors zl::test::shortcut and names of TestSupport.h, which does not build on Qt 6.4 yet
+// (QByteArray::value); swap this block for that include once it does.
+namespace test {
+inline ShortcutItem shortcut(const QString &name, ActionType type = ActionType::RunCommand,
+                             const QString &payload = QStringLiteral("true"), quint32 keyCode = 0,
+                             quint32 modifiers = 0, bool enabled = true)
+{
+    return ShortcutItem{QUuid::createUuid(), name, enabled, type, payload, keyCode, modifiers};
+}
+inline QStringList names(const QList<ShortcutItem> &items)
+{
+    QStringList result;
+    for (const ShortcutItem &item : items)
+        result << item.name;
+    return result;
+}
+} // namespace test
+using test::names;
+using test::shortcut;
+
 /** Answers the application chooser with a prepared path, or as cancelled. */
 class FakeChooser final : public ApplicationChooser
 {
@@ -59,19 +79,5 @@ struct UiFixture
     QList<ShortcutItem> runs;
     UiContext context{*store, permissions, chooser, [this](const ShortcutItem &item) { runs.append(item); }, nullptr};
 };
-
-inline ShortcutItem makeItem(const QString &name, bool enabled = true, ActionType type = ActionType::PasteText,
-                             const QString &payload = QString(), quint32 keyCode = 0, quint32 modifiers = 0)
-{
-    return ShortcutItem{QUuid::createUuid(), name, enabled, type, payload, keyCode, modifiers};
-}
-
-inline QStringList names(const QList<ShortcutItem> &items)
-{
-    QStringList result;
-    for (const ShortcutItem &item : items)
-        result << item.name;
-    return result;
-}
 
 } // namespace zl
