@@ -8,6 +8,7 @@
 #include "FakeWorkspace.h"
 #include "PermissionsManager.h"
 #include "SettingsStore.h"
+#include "TestSupport.h"
 #include "UiContext.h"
 
 #include <QTemporaryDir>
@@ -16,23 +17,6 @@
 
 namespace zl {
 
-// Mirrors zl::test::shortcut and names of TestSupport.h, which does not build on Qt 6.4 yet
-// (QByteArray::value); swap this block for that include once it does.
-namespace test {
-inline ShortcutItem shortcut(const QString &name, ActionType type = ActionType::RunCommand,
-                             const QString &payload = QStringLiteral("true"), quint32 keyCode = 0,
-                             quint32 modifiers = 0, bool enabled = true)
-{
-    return ShortcutItem{QUuid::createUuid(), name, enabled, type, payload, keyCode, modifiers};
-}
-inline QStringList names(const QList<ShortcutItem> &items)
-{
-    QStringList result;
-    for (const ShortcutItem &item : items)
-        result << item.name;
-    return result;
-}
-} // namespace test
 using test::names;
 using test::shortcut;
 
