@@ -35,7 +35,7 @@ private Q_SLOTS:
     void fallbackRunsTheNameAsOneWord_data();
     void fallbackRunsTheNameAsOneWord();
     void launchCarriesStartupNotification();
-    void commandsRunWithTwoArgumentsAndLeaveNoZombie();
+    void commandsLeaveNoZombie();
     void warmLoginShellRunsTheCommandAsTheColdStartWould_data();
     void warmLoginShellRunsTheCommandAsTheColdStartWould();
     void shellStartFailureIsLogged_data();
@@ -301,20 +301,13 @@ void TestLaunching::launchCarriesStartupNotification()
     QVERIFY(before <= form.captured(1).toUInt() && form.captured(1).toUInt() <= after);
 }
 
-void TestLaunching::commandsRunWithTwoArgumentsAndLeaveNoZombie()
+// Children that end at the same moment are each reaped. The shell's arguments: the launch rows.
+void TestLaunching::commandsLeaveNoZombie()
 {
     constexpr int count = 50;
-    const QString command = QStringLiteral("\n  printf '%s' \"$0\" > %1/cmd.%2 \t");
     for (int i = 0; i < count; ++i)
-        run(ActionType::RunCommand, command.arg(path(QStringLiteral("marks"))).arg(i));
+        run(ActionType::RunCommand, QStringLiteral("echo > %1/cmd.%2").arg(path(QStringLiteral("marks"))).arg(i));
     QTRY_COMPARE_WITH_TIMEOUT(marks(QStringLiteral("cmd.*")).size(), count, 30000);
-    const QStringList shells = marks(QStringLiteral("shell.*"));
-    QCOMPARE(shells.size(), count);
-    for (const QString &shell : shells) {
-        const QStringList lines = read(QStringLiteral("marks/") + shell).split(u'\n');
-        QCOMPARE(lines.mid(0, 2), (QStringList{"2", "-lc"}));
-        QVERIFY(lines.value(2).startsWith(QStringLiteral("printf '%s' \"$0\" > ")));
-    }
     QTRY_COMPARE(children(), 0);
     QVERIFY(m_log.lines.isEmpty());
 }
