@@ -86,12 +86,8 @@ int own(char **argv, int argc)
             return 0;
         if (type == XCB_SELECTION_REQUEST) {
             const auto *r = reinterpret_cast<xcb_selection_request_event_t *>(e);
-            xcb_selection_notify_event_t n{};
-            n.response_type = XCB_SELECTION_NOTIFY;
-            n.time = r->time;
-            n.requestor = r->requestor;
-            n.selection = r->selection;
-            n.target = r->target;
+            xcb_selection_notify_event_t n{XCB_SELECTION_NOTIFY, 0, 0, r->time, r->requestor, r->selection, r->target,
+                                           XCB_NONE};
             if (r->target == targets) {
                 std::vector<xcb_atom_t> list{targets};
                 for (const Format &f : formats)

@@ -9,8 +9,8 @@
 #include "X11Pasteboard.h"
 #include "X11SyntheticKeys.h"
 
-#include <QDeadlineTimer>
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
