@@ -67,7 +67,6 @@ private Q_SLOTS:
     void targetReceivesTextAndReturn();
     void clipboardIsRestoredByteForByte_data();
     void clipboardIsRestoredByteForByte();
-    void userCopyDuringPasteSurvives();
     void pastesInQuickSuccessionEachDeliverTheirText();
     void heldModifiers_data();
     void heldModifiers();
@@ -332,20 +331,6 @@ void TestPaste::clipboardIsRestoredByteForByte()
     QCOMPARE(contentTargets(), targets);
 }
 
-// A copy made while a paste runs is the user's latest word: the restore must not overwrite it.
-// A held modifier keeps the sequence waiting, so the copy comes before the restore.
-void TestPaste::userCopyDuringPasteSurvives()
-{
-    copyWithXclip("before");
-    runTool("xdotool", {"keydown", "ctrl"});
-    QTRY_VERIFY(m_keys.modifiersHeld());
-    paste(ActionType::PasteText, QStringLiteral("temporary"));
-    copyWithXclip("mine");
-    runTool("xdotool", {"keyup", "ctrl"});
-    QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
-    QCOMPARE(clipboardText(), QByteArray("mine"));
-}
-
 // The second paste must not replace the first one's text before the target has read it.
 void TestPaste::pastesInQuickSuccessionEachDeliverTheirText()
 {
@@ -355,22 +340,30 @@ void TestPaste::pastesInQuickSuccessionEachDeliverTheirText()
     QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("first second"), 10000);
 }
 
+// The sequence waits while the hotkey's modifiers are down. A copy made meanwhile is the user's latest
+// word: the restore must not overwrite it.
 void TestPaste::heldModifiers_data()
 {
     QTest::addColumn<bool>("released");
-    QTest::newRow("released while the chord waits") << true;
+    QTest::addColumn<QByteArray>("copy");
+    QTest::addColumn<QString>("pasted");
+    QTest::newRow("released while the chord waits") << true << QByteArray() << "held";
     // Control+Alt+V is an editor command, not a paste.
-    QTest::newRow("held past the wait") << false;
+    QTest::newRow("held past the wait") << false << QByteArray() << QString();
+    QTest::newRow("user copies while the chord waits") << true << QByteArray("copied") << "copied";
 }
 
 void TestPaste::heldModifiers()
 {
     QFETCH(bool, released);
-    const QString text = released ? QStringLiteral("held") : QString();
+    QFETCH(QByteArray, copy);
+    QFETCH(QString, pasted);
     copyWithXclip("mine");
     runTool("xdotool", {"keydown", "ctrl", "alt", "super"});
     QTRY_VERIFY(m_keys.modifiersHeld());
     paste(ActionType::PasteText, QStringLiteral("held"));
+    if (!copy.isEmpty())
+        copyWithXclip(copy);
     // Released once the sequence has polled the keys for 0.2 s, or once it gave up.
     if (released)
         QTRY_VERIFY(m_scheduler->ran >= 20);
@@ -379,11 +372,11 @@ void TestPaste::heldModifiers()
     QCOMPARE(targetFile(), QString());
     runTool("xdotool", {"keyup", "ctrl", "alt", "super"});
     QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
-    QCOMPARE(clipboardText(), QByteArray("mine"));
+    QCOMPARE(clipboardText(), copy.isEmpty() ? QByteArray("mine") : copy);
     // xdotool's Escape arrives after every key of ours.
     runTool("xdotool", {"key", "Escape"});
     QTRY_VERIFY(targetFile(".keys").endsWith(QStringLiteral("Esc\n")));
-    QCOMPARE(targetFile(), text);
+    QCOMPARE(targetFile(), pasted);
     QCOMPARE(targetFile(".keys").split(u'\n').filter(QStringLiteral("V")),
              released ? QStringList{"Ctrl+V"} : QStringList());
     QCOMPARE(m_log.lines.size(), released ? 0 : 1);
