@@ -52,7 +52,7 @@ private:
     }
     static ShortcutItem item(ActionType type, const QString &payload) { return {{}, {}, true, type, payload, 0, 0}; }
     void run(ActionType type, const QString &payload) { m_executor.run(item(type, payload)); }
-    int children(bool zombiesOnly = true) const;
+    static int children(bool zombiesOnly = true);
 
     QTemporaryDir m_root;
     EventLoopScheduler m_scheduler;
@@ -84,12 +84,15 @@ QString TestLaunching::read(const QString &relative) const
 }
 
 // zl::test::childrenOf does the same once TestSupport.h builds with Qt 6.4 (it calls QByteArray::value).
-int TestLaunching::children(bool zombiesOnly) const
+int TestLaunching::children(bool zombiesOnly)
 {
     int count = 0;
     for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
         // "pid (comm) state ppid ...": the name may hold spaces, so read after the last ')'.
-        const QString stat = read(QStringLiteral("/proc/%1/stat").arg(pid));
+        const QString stat = QString::fromUtf8(file.readAll());
         const QStringList fields = stat.mid(stat.lastIndexOf(u')') + 2).split(u' ');
         if (fields.size() > 1 && (!zombiesOnly || fields.at(0) == u'Z') && fields.at(1).toLongLong() == getpid())
             ++count;
