@@ -7,6 +7,8 @@
 #include "PosixProcessLauncher.h"
 #include "ShortcutItem.h"
 
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>

@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
 #include <optional>
 #include <utility>
 
