@@ -289,7 +289,8 @@ void TestLaunching::launchCarriesStartupNotification()
     QTRY_VERIFY([&] {
         while (xcb_generic_event_t *event = xcb_poll_for_event(x)) {
             const auto *client = reinterpret_cast<xcb_client_message_event_t *>(event);
-            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && (client->type == begin || client->type == more)) {
+            const bool startup = client->type == begin || client->type == more;
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && startup) {
                 if (client->type == begin)
                     message.clear();
                 message.append(reinterpret_cast<const char *>(client->data.data8), 20);
