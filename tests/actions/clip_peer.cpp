@@ -1,13 +1,12 @@
 // A clipboard peer on raw xcb, independent of Qt's clipboard code.
 //   clip_peer own TARGET TYPE UNITBITS FILE ...  owns CLIPBOARD with these targets, prints "owned",
-//                                                serves (INCR above 64 KiB) until another client takes it
+//                                                serves them whole until another client takes it
 //   clip_peer read TARGET                        prints "TYPE UNITBITS\n" and the bytes; for TARGETS the
 //                                                target names, one a line
 #include <xcb/xcb.h>
 
 #include <poll.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,8 +16,6 @@
 #include <vector>
 
 namespace {
-
-constexpr size_t kChunk = 64 * 1024;
 
 xcb_connection_t *c;
 xcb_window_t window;
@@ -58,14 +55,6 @@ struct Format
     std::string data;
 };
 
-struct Transfer
-{
-    xcb_window_t requestor;
-    xcb_atom_t property;
-    const Format *format;
-    size_t offset;
-};
-
 int own(char **argv, int argc)
 {
     std::vector<Format> formats;
@@ -74,24 +63,19 @@ int own(char **argv, int argc)
         formats.push_back({atom(argv[i]), atom(argv[i + 1]), uint8_t(std::atoi(argv[i + 2])),
                            std::string(std::istreambuf_iterator<char>(in), {})});
     }
-    const xcb_atom_t clipboard = atom("CLIPBOARD"), targets = atom("TARGETS"), incr = atom("INCR");
+    const xcb_atom_t clipboard = atom("CLIPBOARD"), targets = atom("TARGETS");
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
     free(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr));
     std::printf("owned\n");
     std::fflush(stdout);
-    std::vector<Transfer> transfers;
     while (xcb_generic_event_t *e = next(-1)) {
         const int type = e->response_type & 0x7f;
         if (type == XCB_SELECTION_CLEAR)
             return 0;
         if (type == XCB_SELECTION_REQUEST) {
             const auto *r = reinterpret_cast<xcb_selection_request_event_t *>(e);
-            xcb_selection_notify_event_t n{};
-            n.response_type = XCB_SELECTION_NOTIFY;
-            n.time = r->time;
-            n.requestor = r->requestor;
-            n.selection = r->selection;
-            n.target = r->target;
+            xcb_selection_notify_event_t n{XCB_SELECTION_NOTIFY, 0, 0, r->time, r->requestor, r->selection, r->target,
+                                           XCB_NONE};
             if (r->target == targets) {
                 std::vector<xcb_atom_t> list{targets};
                 for (const Format &f : formats)
@@ -103,31 +87,11 @@ int own(char **argv, int argc)
             for (const Format &f : formats) {
                 if (f.target != r->target)
                     continue;
-                if (f.data.size() > kChunk) {
-                    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-                    xcb_change_window_attributes(c, r->requestor, XCB_CW_EVENT_MASK, &mask);
-                    const uint32_t size = f.data.size();
-                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, r->requestor, r->property, incr, 32, 1, &size);
-                    transfers.push_back({r->requestor, r->property, &f, 0});
-                } else {
-                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, r->requestor, r->property, f.type, f.bits,
-                                        f.data.size() / (f.bits / 8), f.data.data());
-                }
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, r->requestor, r->property, f.type, f.bits,
+                                    f.data.size() / (f.bits / 8), f.data.data());
                 n.property = r->property;
             }
             xcb_send_event(c, 0, r->requestor, 0, reinterpret_cast<const char *>(&n));
-        }
-        if (type == XCB_PROPERTY_NOTIFY) {
-            const auto *p = reinterpret_cast<xcb_property_notify_event_t *>(e);
-            for (Transfer &t : transfers) {
-                if (p->state != XCB_PROPERTY_DELETE || t.requestor != p->window || t.property != p->atom
-                    || t.offset > t.format->data.size())
-                    continue;
-                const size_t n = std::min(kChunk, t.format->data.size() - t.offset);
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, t.requestor, t.property, t.format->type,
-                                    t.format->bits, n / (t.format->bits / 8), t.format->data.data() + t.offset);
-                t.offset += n ? n : 1;
-            }
         }
         free(e);
     }
