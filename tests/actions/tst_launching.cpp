@@ -6,6 +6,7 @@
 #include "GioWorkspace.h"
 #include "PosixProcessLauncher.h"
 #include "ShortcutItem.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,7 +53,7 @@ private:
     {
         return QDir(path(QStringLiteral("marks"))).entryList({pattern}, QDir::Files);
     }
-    static ShortcutItem item(ActionType type, const QString &payload) { return {{}, {}, true, type, payload, 0, 0}; }
+    static ShortcutItem item(ActionType type, const QString &payload) { return test::shortcut({}, type, payload); }
     void run(ActionType type, const QString &payload) { m_executor.run(item(type, payload)); }
     static int children(bool zombiesOnly = true);
 
@@ -85,21 +86,11 @@ QString TestLaunching::read(const QString &relative) const
     return in.open(QIODevice::ReadOnly) ? QString::fromUtf8(in.readAll()) : QString();
 }
 
-// zl::test::childrenOf does the same once TestSupport.h builds with Qt 6.4 (it calls QByteArray::value).
 int TestLaunching::children(bool zombiesOnly)
 {
-    int count = 0;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (comm) state ppid ...": the name may hold spaces, so read after the last ')'.
-        const QString stat = QString::fromUtf8(file.readAll());
-        const QStringList fields = stat.mid(stat.lastIndexOf(u')') + 2).split(u' ');
-        if (fields.size() > 1 && (!zombiesOnly || fields.at(0) == u'Z') && fields.at(1).toLongLong() == getpid())
-            ++count;
-    }
-    return count;
+    const QList<test::ChildProcess> all = test::childrenOf(getpid());
+    return static_cast<int>(std::count_if(all.begin(), all.end(),
+                                          [&](const test::ChildProcess &c) { return !zombiesOnly || c.state == 'Z'; }));
 }
 
 void TestLaunching::initTestCase()
