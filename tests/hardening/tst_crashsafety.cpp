@@ -40,8 +40,7 @@ void TestCrashSafety::killDuringBurstKeepsOldOrNewList()
     int unacknowledgedOnDisk = 0;
     for (int round = 0; round < kKills; ++round) {
         QProcess driver;
-        driver.start(QCoreApplication::applicationDirPath() + QStringLiteral("/store_driver"),
-                     {QStringLiteral("burst"), path});
+        driver.start(QStringLiteral(ZL_STORE_DRIVER), {QStringLiteral("burst"), path});
         QVERIFY(driver.waitForStarted());
         // A save syncs to disk and takes a few tens of milliseconds: a quarter of the kills land
         // during start-up and the first load, the rest somewhere in a burst after its first save.
