@@ -37,6 +37,7 @@ private Q_SLOTS:
         QVERIFY(program.open(QIODevice::WriteOnly));
         program.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
         XdgAutostart autostart(QStringLiteral("io.example.Test"), executable, home.path());
+        QCOMPARE(autostart.unregisterApp().value_or(QString()), QString()); // nothing to remove is no failure
         QCOMPARE(autostart.registerApp().value_or(QString()), QString());
         QCOMPARE(autostart.entryPath(), home.filePath(QStringLiteral("autostart/io.example.Test.desktop")));
 
@@ -46,20 +47,12 @@ private Q_SLOTS:
         gint argc = 0;
         gchar **argv = nullptr;
         const bool parsed = g_shell_parse_argv(g_app_info_get_commandline(G_APP_INFO(info)), &argc, &argv, nullptr);
-        QVERIFY(parsed);
-        QCOMPARE(argc, 1);
-        QCOMPARE(QString::fromUtf8(argv[0]), executable);
-        g_strfreev(argv);
         g_object_unref(info);
-    }
+        QVERIFY(parsed);
+        const QString word = argc == 1 ? QString::fromUtf8(argv[0]) : QString();
+        g_strfreev(argv);
+        QCOMPARE(word, executable);
 
-    void unregisterRemovesTheEntry()
-    {
-        QTemporaryDir home;
-        XdgAutostart autostart(QStringLiteral("io.example.Test"), QStringLiteral("/bin/zl"), home.path());
-        QCOMPARE(autostart.unregisterApp().value_or(QString()), QString());
-        QCOMPARE(autostart.registerApp().value_or(QString()), QString());
-        QVERIFY(QFile::exists(autostart.entryPath()));
         QCOMPARE(autostart.unregisterApp().value_or(QString()), QString());
         QVERIFY(!QFile::exists(autostart.entryPath()));
     }
