@@ -82,15 +82,11 @@ private slots:
         const QJsonObject read = QJsonDocument::fromJson(bytes).array().at(0).toObject();
         QCOMPARE(read.value(QLatin1StringView("payload")).toString(), payload);
         QCOMPARE(read.value(QLatin1StringView("name")).toString(), item.name);
-        QVERIFY(bytes.contains(item.id.toString(QUuid::WithoutBraces).toUpper().toLatin1()));
-        // Keys in declaration order, unsorted, so the stored bytes compare with other writers of this form.
+        // Upper-case id, keys in declaration order, unsorted: the stored bytes compare with other writers.
         const ShortcutItem plain{QUuid(QStringLiteral("6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c")), QStringLiteral("Email"),
                                  true, ActionType::PasteText, QStringLiteral("hi"), 14, 2816};
         QCOMPARE(ShortcutItem::encodeList({plain}), "[" + QByteArray(kValid) + "]");
-        const auto decoded = ShortcutItem::decodeList(bytes, nullptr);
-        QVERIFY(decoded);
-        QCOMPARE(decoded->size(), 1);
-        QCOMPARE(decoded->first(), item);
+        QCOMPARE(ShortcutItem::decodeList(bytes, nullptr), std::optional(QList{item}));
     }
 
     void oneBadElementRejectsTheWholeList()
@@ -122,8 +118,6 @@ private slots:
         QTest::newRow("custom scheme untouched") << QStringLiteral("x-foo:bar") << QStringList{"x-foo:bar"};
         QTest::newRow("host with port") << QStringLiteral("example.com:8443")
                                         << QStringList{"https://example.com:8443"};
-        QTest::newRow("host with port and query") << QStringLiteral("example.com:8080?q=1")
-                                                  << QStringList{"https://example.com:8080?q=1"};
         QTest::newRow("space inside is no url") << QStringLiteral("not a url\nb.org") << QStringList{"https://b.org"};
     }
 
