@@ -54,7 +54,8 @@ private slots:
         QTemporaryDir dir;
         const QString folder = dir.filePath(QStringLiteral("runtime"));
         QVERIFY(QDir().mkpath(folder));
-        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                  QFile::ReadGroup |
                                                   QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
         SingleInstance instance(folder);
         QVERIFY(instance.claim());

@@ -66,14 +66,15 @@ private slots:
         const QString megabyte(1024 * 1024, u'\u00e9');
         m_list << keyed(QStringLiteral("%n%s%x%n"), ActionType::LaunchApp,
                         QStringLiteral("nosuchapp'; touch '%1-quote'; '").arg(pwned), 5)
-               << keyed(control, ActionType::LaunchApp, QStringLiteral("/no/such/$(touch %1-subst)`touch %1-tick`").arg(pwned), 6)
+               << keyed(control, ActionType::LaunchApp,
+                        QStringLiteral("/no/such/$(touch %1-subst)`touch %1-tick`").arg(pwned), 6)
                << keyed(QStringLiteral("%s%s%s%s"), ActionType::LaunchApp,
                         QStringLiteral("x.desktop\ntouch %1-newline; echo ran >> %2").arg(pwned, done), 7)
                << keyed(megabyte, ActionType::LaunchApp,
                         QStringLiteral("\"; touch %1-semi; # && touch %1-and | tee %1-pipe").arg(pwned), 8)
                << test::shortcut(QStringLiteral("long paste"), ActionType::PasteText, megabyte)
-               << keyed(QStringLiteral("sentinel"), ActionType::RunCommand, QStringLiteral("echo ran >> '%1'").arg(done),
-                        kSentinel);
+               << keyed(QStringLiteral("sentinel"), ActionType::RunCommand,
+                        QStringLiteral("echo ran >> '%1'").arg(done), kSentinel);
         m_app.setProcessChannelMode(QProcess::ForwardedChannels);
         QVERIFY(hardening::startProgram(m_app, m_dir, m_list));
 
@@ -101,7 +102,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(lineCount(file(QStringLiteral("done.log"))), 1, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(busyChildren(m_app.processId()), 0, 10000);
         QCOMPARE(lineCount(file(QStringLiteral("done.log"))), 1);
-        const QStringList extra = QDir(m_dir.path()).entryList({QStringLiteral("pwned*")}, QDir::AllEntries | QDir::Hidden);
+        const QStringList extra =
+            QDir(m_dir.path()).entryList({QStringLiteral("pwned*")}, QDir::AllEntries | QDir::Hidden);
         QVERIFY2(extra.isEmpty(), qPrintable(extra.join(u' ')));
 
         QCOMPARE(m_app.state(), QProcess::Running);

@@ -78,7 +78,6 @@ private slots:
         QTest::newRow("disabled") << 14u << 256u << false << false;
         QTest::newRow("key 0 with a modifier") << 0u << 256u << true << true;
         QTest::newRow("bare key") << 14u << 0u << true << true;
-        QTest::newRow("all modifiers") << 36u << 6912u << true << true;
     }
 
     void eligibility()

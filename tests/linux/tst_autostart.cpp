@@ -42,7 +42,8 @@ private Q_SLOTS:
         QCOMPARE(autostart.entryPath(), home.filePath(QStringLiteral("autostart/io.example.Test.desktop")));
 
         // GIO, the reference reader of desktop entries, must see the path as one unchanged word.
-        GDesktopAppInfo *info = g_desktop_app_info_new_from_filename(QFile::encodeName(autostart.entryPath()).constData());
+        GDesktopAppInfo *info =
+            g_desktop_app_info_new_from_filename(QFile::encodeName(autostart.entryPath()).constData());
         QVERIFY(info);
         gint argc = 0;
         gchar **argv = nullptr;

@@ -46,7 +46,8 @@ private slots:
         QTest::newRow("whole number written as float") << withKey("modifiers", "256.0") << true;
         QTest::newRow("id with braces") << withKey("id", R"("{6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C}")") << false;
         QTest::newRow("id without hyphens") << withKey("id", R"("6F1C2B3A1D2E4F5A8B9C0D1E2F3A4B5C")") << false;
-        QTest::newRow("id followed by a line feed") << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C\n")") << false;
+        QTest::newRow("id followed by a line feed")
+            << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C\n")") << false;
         QTest::newRow("id not hex") << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5G")") << false;
         QTest::newRow("id is a number") << withKey("id", "12") << false;
         QTest::newRow("missing modifiers") << withKey("modifiers", "") << false;
@@ -107,14 +108,16 @@ private slots:
 
         QTest::newRow("empty") << QString() << QStringList();
         QTest::newRow("only blank lines") << QStringLiteral(" \n\t\r\n\u2028") << QStringList();
-        QTest::newRow("worked example") << QStringLiteral("  example.com/docs\n\nhttps://a.org/x\r\nmailto:me@b.org")
-                                        << QStringList{"https://example.com/docs", "https://a.org/x", "mailto:me@b.org"};
+        QTest::newRow("worked example")
+            << QStringLiteral("  example.com/docs\n\nhttps://a.org/x\r\nmailto:me@b.org")
+            << QStringList{"https://example.com/docs", "https://a.org/x", "mailto:me@b.org"};
         QTest::newRow("every line break") << QStringLiteral("a.org\u000Bb.org\u000Cc.org\u0085d.org\u2029e.org")
                                           << QStringList{"https://a.org", "https://b.org", "https://c.org",
                                                          "https://d.org", "https://e.org"};
         QTest::newRow("trailing spaces and CRLF") << QStringLiteral("https://a.org  \r\n https://b.org\u00A0\r\n")
                                                   << QStringList{"https://a.org", "https://b.org"};
-        QTest::newRow("duplicates kept") << QStringLiteral("a.org\na.org") << QStringList{"https://a.org", "https://a.org"};
+        QTest::newRow("duplicates kept") << QStringLiteral("a.org\na.org")
+                                         << QStringList{"https://a.org", "https://a.org"};
         QTest::newRow("custom scheme untouched") << QStringLiteral("x-foo:bar") << QStringList{"x-foo:bar"};
         QTest::newRow("host with port") << QStringLiteral("example.com:8443")
                                         << QStringList{"https://example.com:8443"};
@@ -160,7 +163,8 @@ private slots:
             raws << type.rawValue();
             QCOMPARE(ActionType::fromRawValue(type.rawValue()), std::optional<ActionType>(type));
         }
-        QCOMPARE(raws, (QStringList{"pasteText", "pasteTextAndEnter", "runCommand", "launchApp", "openURL", "openURLs"}));
+        QCOMPARE(raws,
+                 (QStringList{"pasteText", "pasteTextAndEnter", "runCommand", "launchApp", "openURL", "openURLs"}));
     }
 
     void languageSwitchChangesNextText()

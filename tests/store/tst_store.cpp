@@ -309,7 +309,8 @@ private:
     {
         const QStringList found = QDir(folder()).entryList({pattern}, QDir::Files);
         QFile file(folder() + u'/' + found.value(0));
-        if (found.size() != 1 || !file.open(QIODevice::ReadOnly) || file.permissions() & (QFile::ReadGroup | QFile::ReadOther))
+        const bool ownerOnly = !(file.permissions() & (QFile::ReadGroup | QFile::ReadOther));
+        if (found.size() != 1 || !ownerOnly || !file.open(QIODevice::ReadOnly))
             return {};
         return {found.first(), file.readAll()};
     }
@@ -325,11 +326,13 @@ void TestStore::storedList_data()
     QTest::addColumn<QVariant>("stored");
     QTest::addColumn<QString>("loaded");
     const QByteArray head = R"([{"id":"6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c","name":")";
-    const QByteArray tail = R"(","isEnabled":false,"actionType":"openURL","payload":"a.org","keyCode":0,"modifiers":256,"extra":[1]}])";
+    const QByteArray tail =
+        R"(","isEnabled":false,"actionType":"openURL","payload":"a.org","keyCode":0,"modifiers":256,"extra":[1]}])";
     QTest::newRow("empty array") << QVariant(QByteArray("[]")) << "Email";
     QTest::newRow("lower-case id, extra key") << QVariant(head + "x" + tail) << "x";
     QTest::newRow("raw control characters") << QVariant(head + "tab\tbell\a\x1b[31m" + tail) << "tab\tbell\a\x1b[31m";
-    QTest::newRow("raw NUL byte") << QVariant(head + QByteArray("nul\0byte", 8) + tail) << QString::fromUtf16(u"nul\0byte", 8);
+    QTest::newRow("raw NUL byte") << QVariant(head + QByteArray("nul\0byte", 8) + tail)
+                                  << QString::fromUtf16(u"nul\0byte", 8);
     const QByteArray list = ShortcutItem::encodeList({shortcut("a"), shortcut("b")});
     QTest::newRow("unknown action") << QVariant(QByteArray(list).replace("runCommand", "dance")) << QString();
     QTest::newRow("text instead of bytes") << QVariant(QString::fromUtf8(list)) << QString();
