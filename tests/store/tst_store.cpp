@@ -245,24 +245,6 @@ private slots:
         QCOMPARE(onDisk().join(u','), expected);
     }
 
-    void subscriptionDeliversCurrentThenNewListsQueued()
-    {
-        SettingsStore store(m_login, path());
-        QList<QStringList> received;
-        const auto receiver = [&](const QList<ShortcutItem> &list) { received << names(list); };
-        auto subscription = store.subscribeShortcuts(this, receiver);
-        store.setShortcuts({shortcut("x")});
-        QVERIFY(received.isEmpty());
-        QTRY_COMPARE(received, (QList<QStringList>{{"Email"}, {"x"}}));
-
-        // Dropped subscriptions deliver nothing, queued deliveries included.
-        subscription = SettingsStore::Subscription();
-        store.setShortcuts({shortcut("y")});
-        store.subscribeShortcuts(this, receiver) = SettingsStore::Subscription();
-        QTest::qWait(20);
-        QCOMPARE(received.size(), 2);
-    }
-
     // SIGKILL at random moments during a burst of saves: the file must always load, holding the last
     // acknowledged list or the one being written, and what a killed write leaves beside it is the
     // owner's alone.
