@@ -104,8 +104,8 @@ private slots:
     {
         QTest::addColumn<QString>("situation");
         QTest::addColumn<HotkeyStatus>("status");
-        for (const char *situation : {"stale identifier", "unknown identifier", "disabled since registration",
-                                      "deleted since registration", "store gone"}) {
+        for (const char *situation :
+             {"stale identifier", "disabled since registration", "deleted since registration", "store gone"}) {
             QTest::newRow(situation) << situation << 0;
         }
         QTest::newRow("foreign event") << "foreign event" << FakeHotkeyService::ForeignEventStatus;
@@ -122,8 +122,6 @@ private slots:
         HotkeyStatus result = -1;
         if (situation == "stale identifier") {
             result = m_service.deliver(1);
-        } else if (situation == "unknown identifier") {
-            result = m_service.deliver(99);
         } else if (situation == "foreign event") {
             const HotkeyEvent foreign;
             result = m_service.handler(&foreign);
