@@ -289,9 +289,8 @@ private slots:
             QCOMPARE(QSettings(path(), QSettings::NativeFormat).status(), QSettings::NoError);
             QString error;
             const auto list = ShortcutItem::decodeList(storedBytes(path()), &error);
-            QVERIFY2(list.has_value(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(error)));
-            const int onDisk = hardening::seriesStep(*list);
-            QVERIFY2(onDisk >= 0, qPrintable(QStringLiteral("round %1: a list outside the series").arg(round)));
+            const int onDisk = hardening::seriesStep(list.value_or(QList<ShortcutItem>()));
+            QVERIFY2(onDisk >= 0, qPrintable(QStringLiteral("round %1: not of the series %2").arg(round).arg(error)));
             if (started >= 0) {
                 QVERIFY2(onDisk == acknowledged || onDisk == acknowledged + 1,
                          qPrintable(QStringLiteral("round %1: saved %2, on disk %3").arg(round).arg(acknowledged)
