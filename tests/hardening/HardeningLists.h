@@ -6,20 +6,15 @@
 
 namespace zl::hardening {
 
-// Step n of a series of lists that differ in length, order and payload size, so a torn or mixed
-// write cannot pass for a whole one.
-inline ShortcutItem seriesItem(int n)
-{
-    const QUuid id = QUuid::createUuidV5(QUuid(), QString::number(n));
-    return ShortcutItem{id, QStringLiteral("step %1").arg(n), n % 3 != 0, ActionType::RunCommand,
-                        QString((n * 37) % 2000, QChar(u'a' + n % 26)), static_cast<quint32>(n % 50), 256};
-}
-
+// The list of step n: lists that differ in length, order and payload size from step to step, so a
+// torn or mixed write cannot pass for a whole one.
 inline QList<ShortcutItem> series(int step)
 {
     QList<ShortcutItem> list;
     for (int n = std::max(0, step - step % 7 - 5); n <= step; ++n)
-        list.prepend(seriesItem(n));
+        list.prepend(ShortcutItem{QUuid::createUuidV5(QUuid(), QString::number(n)), QStringLiteral("step %1").arg(n),
+                                  n % 3 != 0, ActionType::RunCommand, QString((n * 37) % 2000, QChar(u'a' + n % 26)),
+                                  static_cast<quint32>(n % 50), 256});
     return list;
 }
 

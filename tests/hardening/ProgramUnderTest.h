@@ -1,22 +1,15 @@
 #pragma once
 
 // The real program in a private configuration, driven from outside with xdotool.
-#include "ShortcutItem.h"
+#include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 
 namespace zl::hardening {
 
 inline QString xdotool(const QStringList &arguments, int timeoutMs = 10000)
 {
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    process.waitForFinished(timeoutMs);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    return QString::fromUtf8(test::runTool(QStringLiteral("xdotool"), arguments, timeoutMs).output).trimmed();
 }
 
 inline QString settingsPath(const QTemporaryDir &dir)
@@ -31,10 +24,8 @@ inline bool startProgram(QProcess &app, const QTemporaryDir &dir, const QList<Sh
     if (!QDir().mkpath(QFileInfo(settingsPath(dir)).absolutePath()) || !QDir().mkpath(runtime))
         return false;
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    {
-        QSettings seed(settingsPath(dir), QSettings::NativeFormat);
-        seed.setValue(QStringLiteral("shortcuts.v1"), ShortcutItem::encodeList(list));
-    }
+    QSettings(settingsPath(dir), QSettings::NativeFormat)
+        .setValue(QStringLiteral("shortcuts.v1"), ShortcutItem::encodeList(list));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);

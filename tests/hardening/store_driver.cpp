@@ -37,7 +37,7 @@ int main(int argc, char **argv)
     if (qstrcmp(argv[1], "edit") == 0) {
         std::printf("loaded %d\n", static_cast<int>(store.shortcuts().size()));
         std::fflush(stdout);
-        store.addShortcut(zl::hardening::seriesItem(0));
+        store.addShortcut(zl::hardening::series(0).first());
         std::printf("kept %d\n", static_cast<int>(store.shortcuts().size()));
         return 0;
     }

@@ -19,85 +19,66 @@ class TestAutostart : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void registerWritesAnEntryThatLaunchesThisExactPath_data();
-    void registerWritesAnEntryThatLaunchesThisExactPath();
-    void unregisterRemovesTheEntry();
-    void blockedFolderIsReportedWithItsPath();
-    void systemLogKeepsEachEventOnOneLine();
+    void registerWritesAnEntryThatLaunchesThisExactPath()
+    {
+        const QString folder = QStringLiteral("My Apps/zl \"x\" $HOME a\\b");
+        QTemporaryDir home;
+        // GIO refuses entries whose program does not exist.
+        QVERIFY(QDir(home.path()).mkpath(folder));
+        const QString executable = home.filePath(folder + QStringLiteral("/zephyrlatch"));
+        QFile program(executable);
+        QVERIFY(program.open(QIODevice::WriteOnly));
+        program.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        XdgAutostart autostart(QStringLiteral("io.example.Test"), executable, home.path());
+        QCOMPARE(autostart.unregisterApp().value_or(QString()), QString()); // nothing to remove is no failure
+        QCOMPARE(autostart.registerApp().value_or(QString()), QString());
+        QCOMPARE(autostart.entryPath(), home.filePath(QStringLiteral("autostart/io.example.Test.desktop")));
+
+        // GIO, the reference reader of desktop entries, must see the path as one unchanged word.
+        GDesktopAppInfo *info =
+            g_desktop_app_info_new_from_filename(QFile::encodeName(autostart.entryPath()).constData());
+        QVERIFY(info);
+        gint argc = 0;
+        gchar **argv = nullptr;
+        const bool parsed = g_shell_parse_argv(g_app_info_get_commandline(G_APP_INFO(info)), &argc, &argv, nullptr);
+        g_object_unref(info);
+        QVERIFY(parsed);
+        const QString word = argc == 1 ? QString::fromUtf8(argv[0]) : QString();
+        g_strfreev(argv);
+        QCOMPARE(word, executable);
+
+        QCOMPARE(autostart.unregisterApp().value_or(QString()), QString());
+        QVERIFY(!QFile::exists(autostart.entryPath()));
+    }
+
+    void blockedFolderIsReportedWithItsPath()
+    {
+        QTemporaryDir home;
+        // A file where the folder should be defeats every user, root included.
+        QFile blocker(home.filePath(QStringLiteral("autostart")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        XdgAutostart autostart(QStringLiteral("io.example.Test"), QStringLiteral("/bin/zl"), home.path());
+        const auto reason = autostart.registerApp();
+        QVERIFY(reason);
+        QVERIFY2(reason->contains(blocker.fileName()), qPrintable(*reason));
+    }
+
+    void systemLogKeepsEachEventOnOneLine()
+    {
+        QTemporaryFile captured;
+        QVERIFY(captured.open());
+        std::fflush(stderr);
+        const int saved = ::dup(STDERR_FILENO);
+        ::dup2(captured.handle(), STDERR_FILENO);
+        SystemLog().log(QStringLiteral("Zephyrlatch: RegisterEventHotKey failed for a\nb\r") + QChar(0) +
+                        QStringLiteral("c\u2028d: -1"));
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+        QVERIFY(captured.seek(0));
+        QCOMPARE(captured.readAll(),
+                 QByteArray("Zephyrlatch: RegisterEventHotKey failed for a\\nb\\r\\x00c\\u2028d: -1\n"));
+    }
 };
-
-void TestAutostart::registerWritesAnEntryThatLaunchesThisExactPath_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::newRow("plain") << QStringLiteral("bin");
-    QTest::newRow("space, quote, dollar, backslash") << QStringLiteral("My Apps/zl \"x\" $HOME a\\b");
-}
-
-void TestAutostart::registerWritesAnEntryThatLaunchesThisExactPath()
-{
-    QFETCH(QString, folder);
-    QTemporaryDir home;
-    // GIO refuses entries whose program does not exist.
-    QVERIFY(QDir(home.path()).mkpath(folder));
-    const QString executable = home.filePath(folder + QStringLiteral("/zephyrlatch"));
-    QFile program(executable);
-    QVERIFY(program.open(QIODevice::WriteOnly));
-    program.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-    XdgAutostart autostart(QStringLiteral("io.example.Test"), executable, home.path());
-    QCOMPARE(autostart.registerApp().value_or(QString()), QString());
-    QCOMPARE(autostart.entryPath(), home.filePath(QStringLiteral("autostart/io.example.Test.desktop")));
-
-    // GIO, the reference reader of desktop entries, must see the path as one unchanged word.
-    GDesktopAppInfo *info = g_desktop_app_info_new_from_filename(QFile::encodeName(autostart.entryPath()).constData());
-    QVERIFY(info);
-    gint argc = 0;
-    gchar **argv = nullptr;
-    const bool parsed = g_shell_parse_argv(g_app_info_get_commandline(G_APP_INFO(info)), &argc, &argv, nullptr);
-    QVERIFY(parsed);
-    QCOMPARE(argc, 1);
-    QCOMPARE(QString::fromUtf8(argv[0]), executable);
-    g_strfreev(argv);
-    g_object_unref(info);
-}
-
-void TestAutostart::unregisterRemovesTheEntry()
-{
-    QTemporaryDir home;
-    XdgAutostart autostart(QStringLiteral("io.example.Test"), QStringLiteral("/bin/zl"), home.path());
-    QCOMPARE(autostart.unregisterApp().value_or(QString()), QString());
-    QCOMPARE(autostart.registerApp().value_or(QString()), QString());
-    QVERIFY(QFile::exists(autostart.entryPath()));
-    QCOMPARE(autostart.unregisterApp().value_or(QString()), QString());
-    QVERIFY(!QFile::exists(autostart.entryPath()));
-}
-
-void TestAutostart::blockedFolderIsReportedWithItsPath()
-{
-    QTemporaryDir home;
-    // A file where the folder should be defeats every user, root included.
-    QFile blocker(home.filePath(QStringLiteral("autostart")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    XdgAutostart autostart(QStringLiteral("io.example.Test"), QStringLiteral("/bin/zl"), home.path());
-    const auto reason = autostart.registerApp();
-    QVERIFY(reason);
-    QVERIFY2(reason->contains(blocker.fileName()), qPrintable(*reason));
-}
-
-void TestAutostart::systemLogKeepsEachEventOnOneLine()
-{
-    QTemporaryFile captured;
-    QVERIFY(captured.open());
-    std::fflush(stderr);
-    const int saved = ::dup(STDERR_FILENO);
-    ::dup2(captured.handle(), STDERR_FILENO);
-    SystemLog().log(QStringLiteral("Zephyrlatch: RegisterEventHotKey failed for a\nb\r") + QChar(0) +
-                    QStringLiteral("c\u2028d: -1"));
-    ::dup2(saved, STDERR_FILENO);
-    ::close(saved);
-    QVERIFY(captured.seek(0));
-    QCOMPARE(captured.readAll(),
-             QByteArray("Zephyrlatch: RegisterEventHotKey failed for a\\nb\\r\\x00c\\u2028d: -1\n"));
-}
 
 QTEST_GUILESS_MAIN(TestAutostart)
 #include "tst_autostart.moc"

@@ -1,7 +1,6 @@
 #include "ActionType.h"
 #include "LogText.h"
 #include "ShortcutItem.h"
-#include "Strings.h"
 #include "Translations.h"
 
 #include <QJsonDocument>
@@ -35,182 +34,153 @@ class TestModel : public QObject
     Q_OBJECT
 
 private slots:
-    void decodeObject_data();
-    void decodeObject();
-    void roundTripKeepsEveryFieldAndWritesUpperCaseId();
-    void oneBadElementRejectsTheWholeList();
-    void urls_data();
-    void urls();
-    void logSafe_data();
-    void logSafe();
-    void actionTypeRawValues();
-    void languageSwitchChangesNextText();
-};
+    void decodeObject_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<bool>("accepted");
 
-void TestModel::decodeObject_data()
-{
-    QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<bool>("accepted");
-
-    QTest::newRow("valid") << QByteArray(kValid) << true;
-    QTest::newRow("lower-case id") << withKey("id", R"("6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c")") << true;
-    QTest::newRow("extra key") << withKey("color", R"("red")") << true;
-    QTest::newRow("max uint32") << withKey("keyCode", "4294967295") << true;
-    QTest::newRow("whole number written as float") << withKey("modifiers", "256.0") << true;
-    QTest::newRow("id with braces") << withKey("id", R"("{6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C}")") << false;
-    QTest::newRow("id without hyphens") << withKey("id", R"("6F1C2B3A1D2E4F5A8B9C0D1E2F3A4B5C")") << false;
-    QTest::newRow("id followed by a line feed") << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C\n")") << false;
-    QTest::newRow("id not hex") << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5G")") << false;
-    QTest::newRow("id is a number") << withKey("id", "12") << false;
-    QTest::newRow("missing modifiers") << withKey("modifiers", "") << false;
-    QTest::newRow("missing name") << withKey("name", "") << false;
-    QTest::newRow("null payload") << withKey("payload", "null") << false;
-    QTest::newRow("negative key code") << withKey("keyCode", "-1") << false;
-    QTest::newRow("key code above uint32") << withKey("keyCode", "4294967296") << false;
-    QTest::newRow("fractional modifiers") << withKey("modifiers", "256.5") << false;
-    QTest::newRow("key code as string") << withKey("keyCode", R"("14")") << false;
-    QTest::newRow("isEnabled as number") << withKey("isEnabled", "1") << false;
-    QTest::newRow("isEnabled as string") << withKey("isEnabled", R"("true")") << false;
-    QTest::newRow("action in other case") << withKey("actionType", R"("PasteText")") << false;
-    QTest::newRow("action with space") << withKey("actionType", R"("pasteText ")") << false;
-    QTest::newRow("empty action") << withKey("actionType", R"("")") << false;
-}
-
-void TestModel::decodeObject()
-{
-    QFETCH(QByteArray, json);
-    QFETCH(bool, accepted);
-    QString error;
-    const auto list = ShortcutItem::decodeList("[" + json + "]", &error);
-    QCOMPARE(list.has_value(), accepted);
-    QCOMPARE(error.isEmpty(), accepted);
-}
-
-void TestModel::roundTripKeepsEveryFieldAndWritesUpperCaseId()
-{
-    QString payload = QStringLiteral("a\r\nb\t\\ \u2028 \U0001F600 \x01\x1f\x7f");
-    payload += QChar(0xD800); // a lone surrogate, as a broken paste may leave it
-    const ShortcutItem item{QUuid::createUuid(), QStringLiteral("Grüße \"%s%n\"\n"), false, ActionType::OpenURLs,
-                            payload, 4294967295u, 6912};
-    const QByteArray bytes = ShortcutItem::encodeList({item});
-    QVERIFY(!bytes.contains('\n'));
-    // Any standard reader must get the texts back unchanged, not only our own decoder.
-    const QJsonObject read = QJsonDocument::fromJson(bytes).array().at(0).toObject();
-    QCOMPARE(read.value(QLatin1StringView("payload")).toString(), payload);
-    QCOMPARE(read.value(QLatin1StringView("name")).toString(), item.name);
-    QVERIFY(bytes.contains(item.id.toString(QUuid::WithoutBraces).toUpper().toLatin1()));
-    // Keys in declaration order, unsorted, so the stored bytes compare with other writers of this form.
-    const ShortcutItem plain{QUuid(QStringLiteral("6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c")), QStringLiteral("Email"),
-                             true, ActionType::PasteText, QStringLiteral("hi"), 14, 2816};
-    QCOMPARE(ShortcutItem::encodeList({plain}), "[" + QByteArray(kValid) + "]");
-    const auto decoded = ShortcutItem::decodeList(bytes, nullptr);
-    QVERIFY(decoded);
-    QCOMPARE(decoded->size(), 1);
-    QCOMPARE(decoded->first(), item);
-}
-
-void TestModel::oneBadElementRejectsTheWholeList()
-{
-    QString error;
-    const QByteArray list = "[" + QByteArray(kValid) + "," + withKey("actionType", R"("sing")") + "]";
-    QVERIFY(!ShortcutItem::decodeList(list, &error));
-    QVERIFY2(error.contains(QLatin1StringView("element 1")), qPrintable(error));
-    QVERIFY(!ShortcutItem::decodeList("{}", &error));
-    QVERIFY(!ShortcutItem::decodeList("[\xff]", &error));
-    QVERIFY(ShortcutItem::decodeList("[]", &error)->isEmpty());
-}
-
-void TestModel::urls_data()
-{
-    QTest::addColumn<QString>("payload");
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("empty") << QString() << QStringList();
-    QTest::newRow("only blank lines") << QStringLiteral(" \n\t\r\n\u2028") << QStringList();
-    QTest::newRow("worked example") << QStringLiteral("  example.com/docs\n\nhttps://a.org/x\r\nmailto:me@b.org")
-                                    << QStringList{"https://example.com/docs", "https://a.org/x", "mailto:me@b.org"};
-    QTest::newRow("every line break") << QStringLiteral("a.org\u000Bb.org\u000Cc.org\u0085d.org\u2029e.org")
-                                      << QStringList{"https://a.org", "https://b.org", "https://c.org",
-                                                     "https://d.org", "https://e.org"};
-    QTest::newRow("trailing spaces and CRLF") << QStringLiteral("https://a.org  \r\n https://b.org\u00A0\r\n")
-                                              << QStringList{"https://a.org", "https://b.org"};
-    QTest::newRow("duplicates kept") << QStringLiteral("a.org\na.org") << QStringList{"https://a.org", "https://a.org"};
-    QTest::newRow("custom scheme untouched") << QStringLiteral("x-foo:bar") << QStringList{"x-foo:bar"};
-    QTest::newRow("host with port") << QStringLiteral("example.com:8443")
-                                    << QStringList{"https://example.com:8443"};
-    QTest::newRow("host with port and query") << QStringLiteral("example.com:8080?q=1")
-                                              << QStringList{"https://example.com:8080?q=1"};
-    QTest::newRow("host with port and fragment") << QStringLiteral("example.com:8080#top")
-                                                 << QStringList{"https://example.com:8080#top"};
-    QTest::newRow("localhost with port and path") << QStringLiteral("localhost:8080/x")
-                                                  << QStringList{"https://localhost:8080/x"};
-    QTest::newRow("space inside is no url") << QStringLiteral("not a url\nb.org") << QStringList{"https://b.org"};
-}
-
-void TestModel::urls()
-{
-    QFETCH(QString, payload);
-    QFETCH(QStringList, expected);
-    ShortcutItem item;
-    item.payload = payload;
-    QStringList actual;
-    for (const QUrl &url : item.urls())
-        actual << url.toString();
-    QCOMPARE(actual, expected);
-}
-
-void TestModel::logSafe_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("logged");
-    QTest::newRow("backslash and non-ASCII kept") << QStringLiteral("Grüße \\n 😀")
-                                                  << QStringLiteral("Grüße \\n 😀");
-    QTest::newRow("line breaks") << QStringLiteral("a\nb\r\nc\u2028d\u2029e")
-                                 << QStringLiteral("a\\nb\\r\\nc\\u2028d\\u2029e");
-    QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << QStringLiteral("a\\x00b");
-    QTest::newRow("tab, escape, DEL, C1") << QStringLiteral("\t\x1b[31m\x7f\u0085\u009b")
-                                          << QStringLiteral("\\t\\x1b[31m\\x7f\\x85\\x9b");
-}
-
-void TestModel::logSafe()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, logged);
-    QCOMPARE(zl::logSafe(text), logged);
-}
-
-void TestModel::actionTypeRawValues()
-{
-    QStringList raws;
-    for (ActionType type : ActionType::allCases()) {
-        raws << type.rawValue();
-        QCOMPARE(ActionType::fromRawValue(type.rawValue()), std::optional<ActionType>(type));
+        QTest::newRow("valid") << QByteArray(kValid) << true;
+        QTest::newRow("lower-case id") << withKey("id", R"("6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c")") << true;
+        QTest::newRow("extra key") << withKey("color", R"("red")") << true;
+        QTest::newRow("max uint32") << withKey("keyCode", "4294967295") << true;
+        QTest::newRow("whole number written as float") << withKey("modifiers", "256.0") << true;
+        QTest::newRow("id with braces") << withKey("id", R"("{6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C}")") << false;
+        QTest::newRow("id without hyphens") << withKey("id", R"("6F1C2B3A1D2E4F5A8B9C0D1E2F3A4B5C")") << false;
+        QTest::newRow("id followed by a line feed")
+            << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C\n")") << false;
+        QTest::newRow("id not hex") << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5G")") << false;
+        QTest::newRow("id is a number") << withKey("id", "12") << false;
+        QTest::newRow("missing modifiers") << withKey("modifiers", "") << false;
+        QTest::newRow("null payload") << withKey("payload", "null") << false;
+        QTest::newRow("negative key code") << withKey("keyCode", "-1") << false;
+        QTest::newRow("key code above uint32") << withKey("keyCode", "4294967296") << false;
+        QTest::newRow("fractional modifiers") << withKey("modifiers", "256.5") << false;
+        QTest::newRow("key code as string") << withKey("keyCode", R"("14")") << false;
+        QTest::newRow("isEnabled as number") << withKey("isEnabled", "1") << false;
+        QTest::newRow("action in other case") << withKey("actionType", R"("PasteText")") << false;
+        QTest::newRow("action with space") << withKey("actionType", R"("pasteText ")") << false;
     }
-    QCOMPARE(raws, (QStringList{"pasteText", "pasteTextAndEnter", "runCommand", "launchApp", "openURL", "openURLs"}));
-}
 
-void TestModel::languageSwitchChangesNextText()
-{
-    Translations translations;
-    translations.setLanguage(QStringLiteral("en"));
-    const QString english = ActionType(ActionType::PasteText).title();
-    QCOMPARE(english, QStringLiteral("Paste Text"));
-    QCOMPARE(ActionType(ActionType::PasteTextAndEnter).placeholder(), ActionType(ActionType::PasteText).placeholder());
-    QVERIFY(ActionType(ActionType::PasteTextAndEnter).helpText() != ActionType(ActionType::PasteText).helpText());
+    void decodeObject()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(bool, accepted);
+        QString error;
+        const auto list = ShortcutItem::decodeList("[" + json + "]", &error);
+        QCOMPARE(list.has_value(), accepted);
+        QCOMPARE(error.isEmpty(), accepted);
+    }
 
-    QVERIFY(translations.setLanguage(QStringLiteral("de_DE")));
-    QCOMPARE(ActionType(ActionType::PasteText).title(), QStringLiteral("Text einfügen"));
-    QCOMPARE(formatted("menu.shortcutLabel", QStringLiteral("Mail"), QStringLiteral("Super+E")),
-             QStringLiteral("Mail  Super+E"));
-    // Qt's own texts (dialog buttons) follow the language too.
-    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
-    // An id that only English has falls back to English, not to the id.
-    QCOMPARE(text("Zephyrlatch"), QStringLiteral("Zephyrlatch"));
+    void roundTripKeepsEveryFieldAndWritesUpperCaseId()
+    {
+        QString payload = QStringLiteral("a\r\nb\t\\ \u2028 \U0001F600 \x01\x1f\x7f");
+        payload += QChar(0xD800); // a lone surrogate, as a broken paste may leave it
+        const ShortcutItem item{QUuid::createUuid(), QStringLiteral("Grüße \"%s%n\"\n"), false, ActionType::OpenURLs,
+                                payload, 4294967295u, 6912};
+        const QByteArray bytes = ShortcutItem::encodeList({item});
+        QVERIFY(!bytes.contains('\n'));
+        // Any standard reader must get the texts back unchanged, not only our own decoder.
+        const QJsonObject read = QJsonDocument::fromJson(bytes).array().at(0).toObject();
+        QCOMPARE(read.value(QLatin1StringView("payload")).toString(), payload);
+        QCOMPARE(read.value(QLatin1StringView("name")).toString(), item.name);
+        // Upper-case id, keys in declaration order, unsorted: the stored bytes compare with other writers.
+        const ShortcutItem plain{QUuid(QStringLiteral("6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c")), QStringLiteral("Email"),
+                                 true, ActionType::PasteText, QStringLiteral("hi"), 14, 2816};
+        QCOMPARE(ShortcutItem::encodeList({plain}), "[" + QByteArray(kValid) + "]");
+        QCOMPARE(ShortcutItem::decodeList(bytes, nullptr), std::optional(QList{item}));
+    }
 
-    translations.setLanguage(QStringLiteral("en"));
-    QCOMPARE(ActionType(ActionType::PasteText).title(), english);
-    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
-}
+    void oneBadElementRejectsTheWholeList()
+    {
+        QString error;
+        const QByteArray list = "[" + QByteArray(kValid) + "," + withKey("actionType", R"("sing")") + "]";
+        QVERIFY(!ShortcutItem::decodeList(list, &error));
+        QVERIFY2(error.contains(QLatin1StringView("element 1")), qPrintable(error));
+        QVERIFY(!ShortcutItem::decodeList("{}", &error));
+        QVERIFY(ShortcutItem::decodeList("[]", &error)->isEmpty());
+    }
+
+    void urls_data()
+    {
+        QTest::addColumn<QString>("payload");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("empty") << QString() << QStringList();
+        QTest::newRow("only blank lines") << QStringLiteral(" \n\t\r\n\u2028") << QStringList();
+        QTest::newRow("worked example")
+            << QStringLiteral("  example.com/docs\n\nhttps://a.org/x\r\nmailto:me@b.org")
+            << QStringList{"https://example.com/docs", "https://a.org/x", "mailto:me@b.org"};
+        QTest::newRow("every line break") << QStringLiteral("a.org\u000Bb.org\u000Cc.org\u0085d.org\u2029e.org")
+                                          << QStringList{"https://a.org", "https://b.org", "https://c.org",
+                                                         "https://d.org", "https://e.org"};
+        QTest::newRow("trailing spaces and CRLF") << QStringLiteral("https://a.org  \r\n https://b.org\u00A0\r\n")
+                                                  << QStringList{"https://a.org", "https://b.org"};
+        QTest::newRow("duplicates kept") << QStringLiteral("a.org\na.org")
+                                         << QStringList{"https://a.org", "https://a.org"};
+        QTest::newRow("custom scheme untouched") << QStringLiteral("x-foo:bar") << QStringList{"x-foo:bar"};
+        QTest::newRow("host with port") << QStringLiteral("example.com:8443")
+                                        << QStringList{"https://example.com:8443"};
+        QTest::newRow("space inside is no url") << QStringLiteral("not a url\nb.org") << QStringList{"https://b.org"};
+    }
+
+    void urls()
+    {
+        QFETCH(QString, payload);
+        QFETCH(QStringList, expected);
+        ShortcutItem item;
+        item.payload = payload;
+        QStringList actual;
+        for (const QUrl &url : item.urls())
+            actual << url.toString();
+        QCOMPARE(actual, expected);
+    }
+
+    void logSafe_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("backslash and non-ASCII kept") << QStringLiteral("Grüße \\n 😀")
+                                                      << QStringLiteral("Grüße \\n 😀");
+        QTest::newRow("line breaks") << QStringLiteral("a\nb\r\nc\u2028d\u2029e")
+                                     << QStringLiteral("a\\nb\\r\\nc\\u2028d\\u2029e");
+        QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << QStringLiteral("a\\x00b");
+        QTest::newRow("tab, escape, DEL, C1") << QStringLiteral("\t\x1b[31m\x7f\u0085\u009b")
+                                              << QStringLiteral("\\t\\x1b[31m\\x7f\\x85\\x9b");
+    }
+
+    void logSafe()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, logged);
+        QCOMPARE(zl::logSafe(text), logged);
+    }
+
+    void actionTypeRawValues()
+    {
+        QStringList raws;
+        for (ActionType type : ActionType::allCases()) {
+            raws << type.rawValue();
+            QCOMPARE(ActionType::fromRawValue(type.rawValue()), std::optional<ActionType>(type));
+        }
+        QCOMPARE(raws,
+                 (QStringList{"pasteText", "pasteTextAndEnter", "runCommand", "launchApp", "openURL", "openURLs"}));
+    }
+
+    void languageSwitchChangesNextText()
+    {
+        Translations translations;
+        translations.setLanguage(QStringLiteral("en"));
+        const QString english = ActionType(ActionType::PasteText).title();
+        QVERIFY(translations.setLanguage(QStringLiteral("de_DE")));
+        QVERIFY(ActionType(ActionType::PasteText).title() != english);
+        // Qt's own texts (dialog buttons) follow the language too.
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+
+        translations.setLanguage(QStringLiteral("en"));
+        QCOMPARE(ActionType(ActionType::PasteText).title(), english);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestModel)
 #include "tst_model.moc"

@@ -1,42 +1,23 @@
+// The store in this process and, where its printed report, a kill or another user matters, in the
+// store driver's (tests/hardening/store_driver.cpp), as "nobody" when this test runs as root (root
+// ignores permission bits).
 #include "SettingsStore.h"
 
 #include "FakeLoginItem.h"
+#include "HardeningLists.h"
+#include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QSettings>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 using namespace zl;
-
-namespace {
-
-ShortcutItem item(const QString &name)
-{
-    return ShortcutItem{QUuid::createUuid(), name, true, ActionType::RunCommand, QStringLiteral("true"), 0, 0};
-}
-
-QString names(const QList<ShortcutItem> &items)
-{
-    QStringList result;
-    for (const ShortcutItem &i : items)
-        result << i.name;
-    return result.join(u',');
-}
-
-// Runs the store in another process (tests/hardening/store_driver.cpp) and returns its output lines.
-QStringList probe(const QString &file, const QString &mode = QStringLiteral("load"))
-{
-    QProcess process;
-    process.start(QStringLiteral(ZL_STORE_DRIVER), {mode, file});
-    process.waitForFinished(10000);
-    return QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-}
-
-} // namespace
+using test::names;
+using test::shortcut;
+using test::storedBytes;
 
 class TestStore : public QObject
 {
@@ -49,43 +30,336 @@ private slots:
         m_login = FakeLoginItem();
     }
 
-    void firstStartWritesTheSampleAtOnce();
-    void unusableStoredListsStartWithTheSample_data();
-    void unusableStoredListsStartWithTheSample();
-    void undecodableListIsSetAsideAndReported_data();
-    void undecodableListIsSetAsideAndReported();
-    void filesBesideTheSettingsSurviveStart();
-    void unparseableSettingsFileIsCopiedAside();
-    void editsArePublishedAndPersisted();
-    void move_data();
-    void move();
-    void duplicateIds();
-    void subscriptionDeliversCurrentThenNewListsQueued();
-    void launchAtLoginUnregistersThenRegisters();
-    void failedLoginItemKeepsThePreferenceAndSaysSo();
-    void settingsFileIsOwnerOnly();
-    void failedWriteIsReportedAndKeptInMemory();
+    void firstStartWritesTheSampleAtOnceForTheOwnerOnly()
+    {
+        SettingsStore store(m_login, path());
+        QCOMPARE(names(store.shortcuts()), QStringList{"Email"});
+        QVERIFY(!store.launchAtLogin());
+        QVERIFY(m_login.calls.isEmpty());
+        QCOMPARE(ShortcutItem::decodeList(storedBytes(path()), nullptr), std::optional(store.shortcuts()));
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+        QCOMPARE(QFile::permissions(path()) & (others | QFile::ReadOwner), QFile::ReadOwner);
+        QCOMPARE(QFile::permissions(folder()) & (QFile::ReadOther | QFile::ExeOther), QFile::Permissions());
+    }
+
+    void storedList_data();
+    void storedList()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QString, loaded);
+        writeStored(stored);
+        const QStringList out = driver(QStringLiteral("load"), path());
+        QCOMPARE(out.last(), QStringLiteral("count 1"));
+        QCOMPARE(names(SettingsStore(m_login, path()).shortcuts()), QStringList{loaded.isNull() ? "Email" : loaded});
+        if (!loaded.isNull()) {
+            QCOMPARE(out.size(), 1);
+            QCOMPARE(onDisk(), QStringList{loaded});
+            if (loaded != QLatin1StringView("Email"))
+                QCOMPARE(storedBytes(path()), stored.toByteArray());
+            return;
+        }
+        QCOMPARE(out.size(), 2);
+        QVERIFY2(out.first().startsWith(QStringLiteral("Failed to decode shortcuts: ")), qPrintable(out.first()));
+        const auto [name, bytes] = keptAside(QStringLiteral("shortcuts.v1.undecodable-*.json"));
+        QCOMPARE(bytes, stored.toByteArray());
+        QVERIFY2(out.first().contains(name), qPrintable(out.first()));
+    }
+
+    // Texts that look like the settings file's own syntax, any character and a megabyte.
+    void hostileTextsSurviveSaveAndLoad()
+    {
+        QString text = QStringLiteral("[General]\nshortcuts.v1=@ByteArray()\n\"@Variant(\\0)\" ; # = \\x00 %n%s");
+        for (char16_t c = 0; c < 0x20; ++c)
+            text += QChar(c);
+        text += QStringLiteral("\u007f\u0085\u009b\u202e\ufeff\u2028\U0001F600");
+        const ShortcutItem hostile = shortcut(text, ActionType::RunCommand, text.repeated(1024 * 1024 / text.size()));
+        SettingsStore(m_login, path()).addShortcut(hostile);
+        const SettingsStore again(m_login, path());
+        QCOMPARE(again.shortcuts().size(), 2);
+        QVERIFY(again.shortcuts().last() == hostile);
+    }
+
+    // Start-up removes no file it cannot prove its own: these are a person's, even in the shape of Qt's
+    // temporary copies.
+    void filesBesideTheSettingsSurviveStart()
+    {
+        SettingsStore(m_login, path());
+        const QStringList planted{"zephyrlatch.conf.backup", "zephyrlatch.conf.old123", "zephyrlatch.conf.qaLUKa"};
+        for (const QString &name : planted) {
+            QFile file(folder() + u'/' + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(name.toUtf8());
+            QVERIFY(file.flush() && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        }
+        SettingsStore store(m_login, path());
+        store.addShortcut(shortcut("x"));
+        for (const QString &name : planted)
+            QCOMPARE(keptAside(name).second, name.toUtf8());
+    }
+
+    void unparseableSettingsFileIsCopiedAside()
+    {
+        QDir().mkpath(folder());
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray original = "[General\nshortcuts.v1=@ByteArray(\x01\x02\n\xff\xfe junk";
+        file.write(original);
+        file.close();
+
+        SettingsStore store(m_login, path());
+        QCOMPARE(onDisk(), QStringList{"Email"});
+        QCOMPARE(keptAside(QStringLiteral("zephyrlatch.conf.unreadable-*")).second, original);
+    }
+
+    // A settings file or folder that is missing, read-only, unreadable or someone else's: the
+    // store keeps running with the edit in memory, says so in one line and changes nothing on disk.
+    void troubledSettingsFile_data()
+    {
+        QTest::addColumn<QString>("trouble");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("missing folder") << "missing" << QString();
+        QTest::newRow("read-only folder") << "folder 0500" << QString();
+        QTest::newRow("read-only file") << "file 0400" << "Failed to save shortcuts: ";
+        QTest::newRow("unreadable file") << "file 0200" << " cannot be read";
+        QTest::newRow("another user's file") << "other user" << " cannot be read";
+    }
+
+    void troubledSettingsFile()
+    {
+        QFETCH(QString, trouble);
+        QFETCH(QString, line);
+        const bool root = geteuid() == 0;
+        if (trouble == QLatin1StringView("other user") && !root)
+            QSKIP("making a file another user's needs root");
+        QString file = path();
+        if (trouble == QLatin1StringView("missing"))
+            file = m_dir->filePath(QStringLiteral("not/yet/there/zephyrlatch.conf"));
+        else
+            writeStored(ShortcutItem::encodeList({shortcut(QStringLiteral("mine"))}));
+        if (root) // everything belongs to the runner; the trouble is made afterwards
+            QProcess::execute(QStringLiteral("chown"), {"-R", "nobody:nogroup", m_dir->path()});
+        if (trouble == QLatin1StringView("folder 0500"))
+            QVERIFY(QFile::setPermissions(folder(), QFile::ReadOwner | QFile::ExeOwner));
+        else if (trouble == QLatin1StringView("file 0400"))
+            QVERIFY(QFile::setPermissions(file, QFile::ReadOwner));
+        else if (trouble == QLatin1StringView("file 0200"))
+            QVERIFY(QFile::setPermissions(file, QFile::WriteOwner));
+        else if (trouble == QLatin1StringView("other user")) // as a run with sudo leaves it
+            QVERIFY(::chown(QFile::encodeName(file).constData(), 0, 0) == 0 &&
+                    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
+        const auto bytesOf = [&file] {
+            QFile original(file);
+            return original.open(QIODevice::ReadOnly) ? original.readAll() : QByteArray();
+        };
+        const QByteArray before = bytesOf();
+
+        const QString out = driver(QStringLiteral("edit"), file, true).join(u'\n');
+        QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY2(out.contains(QStringLiteral("kept 2")), qPrintable(out));
+        if (line.isEmpty()) {
+            QVERIFY2(!out.contains(QStringLiteral("Failed")), qPrintable(out));
+            QCOMPARE(ShortcutItem::decodeList(storedBytes(file), nullptr).value_or(QList<ShortcutItem>()).size(), 2);
+            return;
+        }
+        QVERIFY2(out.contains(line) && out.contains(file), qPrintable(out));
+        QCOMPARE(bytesOf(), before);
+    }
+
+    void failedWriteIsKeptInMemoryAndWrittenLater()
+    {
+        SettingsStore store(m_login, path());
+        // A folder where the file should be defeats every user, root included; what it holds stays.
+        QVERIFY(QFile::remove(path()));
+        QVERIFY(QDir().mkpath(path() + QStringLiteral("/inside")));
+        store.addShortcut(shortcut("unsaved"));
+        QCOMPARE(names(store.shortcuts()), (QStringList{"Email", "unsaved"}));
+        QVERIFY(QFileInfo::exists(path() + QStringLiteral("/inside")));
+
+        // Once writable again, the next change carries the whole list to disk.
+        QVERIFY(QDir(path()).removeRecursively());
+        store.addShortcut(shortcut("later"));
+        QCOMPARE(onDisk(), (QStringList{"Email", "unsaved", "later"}));
+    }
+
+    void editsArePublishedAndPersisted()
+    {
+        SettingsStore store(m_login, path());
+        QSignalSpy will(&store, &SettingsStore::shortcutsWillChange);
+        QSignalSpy changed(&store, &SettingsStore::shortcutsChanged);
+
+        const QList<ShortcutItem> four{shortcut("a"), shortcut("b"), shortcut("c"), shortcut("d")};
+        store.setShortcuts(four);
+        store.deleteIds({four[0].id, four[2].id});
+        store.deleteIds({}); // still published and saved
+        QCOMPARE(will.size(), 3);
+        QCOMPARE(changed.size(), 3);
+        QCOMPARE(names(changed.last().first().value<QList<ShortcutItem>>()), (QStringList{"b", "d"}));
+
+        ShortcutItem renamed = four[3];
+        renamed.name = QStringLiteral("D");
+        store.update(renamed);
+        QCOMPARE(onDisk(), (QStringList{"b", "D"}));
+        QCOMPARE(SettingsStore(m_login, path()).shortcuts(), store.shortcuts());
+
+        // An unknown id changes nothing, not even the file.
+        QFile::remove(path());
+        store.update(shortcut("ghost"));
+        QCOMPARE(will.size(), 4);
+        QCOMPARE(names(store.shortcuts()), (QStringList{"b", "D"}));
+        QVERIFY(!QFile::exists(path()));
+
+        // Of two records sharing an id, update changes the first; delete removes both.
+        ShortcutItem twin = renamed;
+        twin.name = QStringLiteral("twin");
+        store.setShortcuts({renamed, twin});
+        renamed.name = QStringLiteral("changed");
+        store.update(renamed);
+        QCOMPARE(names(store.shortcuts()), (QStringList{"changed", "twin"}));
+        store.deleteIds({renamed.id});
+        QVERIFY(store.shortcuts().isEmpty());
+    }
+
+    void move_data()
+    {
+        QTest::addColumn<QList<qsizetype>>("offsets");
+        QTest::addColumn<qsizetype>("to");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("0 to 2") << QList<qsizetype>{0} << qsizetype(2) << "b,a,c,d";
+        QTest::newRow("3 to 0") << QList<qsizetype>{3} << qsizetype(0) << "d,a,b,c";
+        QTest::newRow("0 and 3 to 2") << QList<qsizetype>{0, 3} << qsizetype(2) << "b,a,d,c";
+        QTest::newRow("to the end") << QList<qsizetype>{1} << qsizetype(4) << "a,c,d,b";
+        QTest::newRow("offsets unordered") << QList<qsizetype>{3, 1} << qsizetype(0) << "b,d,a,c";
+        QTest::newRow("out of range ignored") << QList<qsizetype>{7} << qsizetype(0) << "a,b,c,d";
+    }
+
+    void move()
+    {
+        QFETCH(QList<qsizetype>, offsets);
+        QFETCH(qsizetype, to);
+        QFETCH(QString, expected);
+        SettingsStore store(m_login, path());
+        store.setShortcuts({shortcut("a"), shortcut("b"), shortcut("c"), shortcut("d")});
+        store.move(offsets, to);
+        QCOMPARE(names(store.shortcuts()).join(u','), expected);
+        QCOMPARE(onDisk().join(u','), expected);
+    }
+
+    // SIGKILL at random moments during a burst of saves: the file must always load, holding the last
+    // acknowledged list or the one being written, and what a killed write leaves beside it is the
+    // owner's alone.
+    void killDuringBurstKeepsOldOrNewList()
+    {
+        constexpr int kKills = 250;
+        writeStored(ShortcutItem::encodeList(hardening::series(0)));
+        const quint32 seed = QRandomGenerator::global()->generate();
+        qInfo("random seed %u", seed);
+        QRandomGenerator random(seed);
+
+        int interruptedBursts = 0;
+        for (int round = 0; round < kKills; ++round) {
+            QProcess burst;
+            burst.start(QStringLiteral(ZL_STORE_DRIVER), {QStringLiteral("burst"), path()});
+            QVERIFY(burst.waitForStarted());
+            // A save syncs to disk and takes a few tens of milliseconds: a quarter of the kills land
+            // during start-up and the first load, the rest somewhere in a burst after its first save.
+            QByteArray output;
+            if (random.bounded(4) == 0) {
+                ::usleep(random.bounded(30000u));
+            } else {
+                while (!output.contains("saved ") && burst.waitForReadyRead(10000))
+                    output += burst.readAllStandardOutput();
+                QVERIFY2(output.contains("saved "),
+                         qPrintable(QStringLiteral("round %1: the first save after a kill blocked").arg(round)));
+                ::usleep(random.bounded(60000u));
+            }
+            burst.kill();
+            QVERIFY(burst.waitForFinished(10000));
+
+            int acknowledged = -1;
+            int started = -1;
+            output += burst.readAllStandardOutput();
+            for (const QByteArray &line : output.split('\n')) {
+                if (line.startsWith("at "))
+                    started = acknowledged = line.mid(3).toInt();
+                else if (line.startsWith("saved "))
+                    acknowledged = line.mid(6).toInt();
+            }
+
+            QCOMPARE(QSettings(path(), QSettings::NativeFormat).status(), QSettings::NoError);
+            QString error;
+            const auto list = ShortcutItem::decodeList(storedBytes(path()), &error);
+            const int onDisk = hardening::seriesStep(list.value_or(QList<ShortcutItem>()));
+            QVERIFY2(onDisk >= 0, qPrintable(QStringLiteral("round %1: not of the series %2").arg(round).arg(error)));
+            if (started >= 0) {
+                QVERIFY2(onDisk == acknowledged || onDisk == acknowledged + 1,
+                         qPrintable(QStringLiteral("round %1: saved %2, on disk %3").arg(round).arg(acknowledged)
+                                        .arg(onDisk)));
+                interruptedBursts += acknowledged > started;
+            }
+        }
+        QVERIFY2(interruptedBursts >= kKills / 2, "too few kills landed during a burst to mean anything");
+
+        // A write killed between Qt's link of its temporary copy and the rename leaves that copy (same
+        // secrets) beside the file. Start-up cannot tell it from a user's file of that name, so it
+        // stays: it must be the owner's alone. Lock files of killed writers hold only a process id.
+        for (const QString &name : QDir(folder()).entryList(QDir::Files | QDir::Hidden)) {
+            if (!name.endsWith(QLatin1StringView("lock")))
+                QCOMPARE(QFile::permissions(folder() + u'/' + name) & ~(QFile::ReadUser | QFile::WriteUser),
+                         QFile::ReadOwner | QFile::WriteOwner);
+        }
+    }
+
+    // Turning on rewrites the login item; the preference stays stored when the item fails, which is
+    // said on one line; loading touches nothing.
+    void launchAtLogin()
+    {
+        const QStringList out = driver(QStringLiteral("login"), path());
+        QCOMPARE(out.size(), 2);
+        QVERIFY2(out.first().startsWith(QStringLiteral("Launch at login could not be turned on: register refused")),
+                 qPrintable(out.first()));
+        QCOMPARE(out.last(), QStringLiteral("stored 1 failed 1"));
+        {
+            SettingsStore store(m_login, path());
+            QSignalSpy failed(&store, &SettingsStore::loginItemFailedChanged);
+            store.setLaunchAtLogin(true);
+            store.setLaunchAtLogin(false);
+            QCOMPARE(m_login.calls, (QStringList{"unregister", "register", "unregister"}));
+            m_login.failUnregister = true;
+            store.setLaunchAtLogin(false);
+            QVERIFY(store.loginItemFailed());
+            store.setLaunchAtLogin(true); // registering rewrites the entry that could not be removed
+            QVERIFY(!store.loginItemFailed());
+            QCOMPARE(failed.size(), 2);
+            // The desktop's approval token is kept beside the preference.
+            store.setRemoteDesktopToken(QStringLiteral("token-1"));
+        }
+        m_login.calls.clear();
+        const SettingsStore again(m_login, path());
+        QVERIFY(again.launchAtLogin());
+        QCOMPARE(again.remoteDesktopToken(), QStringLiteral("token-1"));
+        QVERIFY(m_login.calls.isEmpty());
+    }
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("zephyrlatch/zephyrlatch.conf")); }
-    QByteArray storedBytes() const
+    QString folder() const { return QFileInfo(path()).absolutePath(); }
+    QStringList onDisk() const
     {
-        return QSettings(path(), QSettings::NativeFormat).value(QStringLiteral("shortcuts.v1")).toByteArray();
-    }
-    QString onDisk() const
-    {
-        return names(ShortcutItem::decodeList(storedBytes(), nullptr).value_or(QList{item(QStringLiteral("?"))}));
+        return names(ShortcutItem::decodeList(storedBytes(path()), nullptr).value_or(QList{shortcut("?")}));
     }
     void writeStored(const QVariant &value)
     {
         QSettings(path(), QSettings::NativeFormat).setValue(QStringLiteral("shortcuts.v1"), value);
     }
-    // The one file beside the settings whose name matches pattern: its name and bytes.
-    static std::pair<QString, QByteArray> keptAside(const QString &folder, const QString &pattern)
+    QStringList driver(const QString &mode, const QString &file, bool asNobody = false);
+    // The one file in the settings folder whose name matches pattern, when it is the owner's alone.
+    std::pair<QString, QByteArray> keptAside(const QString &pattern) const
     {
-        const QStringList found = QDir(folder).entryList({pattern}, QDir::Files);
-        QFile file(folder + u'/' + found.value(0));
-        if (found.size() != 1 || !file.open(QIODevice::ReadOnly) || file.permissions() & (QFile::ReadGroup | QFile::ReadOther))
+        const QStringList found = QDir(folder()).entryList({pattern}, QDir::Files);
+        QFile file(folder() + u'/' + found.value(0));
+        const bool ownerOnly = !(file.permissions() & (QFile::ReadGroup | QFile::ReadOther));
+        if (found.size() != 1 || !ownerOnly || !file.open(QIODevice::ReadOnly))
             return {};
         return {found.first(), file.readAll()};
     }
@@ -94,256 +368,49 @@ private:
     FakeLoginItem m_login;
 };
 
-void TestStore::firstStartWritesTheSampleAtOnce()
-{
-    SettingsStore store(m_login, path());
-    const QUuid id = store.shortcuts().value(0).id;
-    const ShortcutItem sample{id, "Email", true, ActionType::PasteText, "you@example.com", 14, 2816};
-    QCOMPARE(store.shortcuts(), QList{sample});
-    QVERIFY(!store.launchAtLogin());
-    QVERIFY(m_login.calls.isEmpty());
-    QCOMPARE(ShortcutItem::decodeList(storedBytes(), nullptr), std::optional(store.shortcuts()));
-}
-
-void TestStore::unusableStoredListsStartWithTheSample_data()
+// A list the store takes is not rewritten by loading; one it cannot decode is kept exactly beside
+// the settings, the report naming where on one line, and the sample replaces it.
+void TestStore::storedList_data()
 {
     QTest::addColumn<QVariant>("stored");
     QTest::addColumn<QString>("loaded");
-    QTest::addColumn<QString>("saved");
-    QTest::newRow("empty array") << QVariant(QByteArray("[]")) << "Email" << "Email";
-    // Loading alone rewrites nothing, so the extra key survives.
-    QTest::newRow("lower-case id, extra key")
-        << QVariant(QByteArray(R"([{"id":"6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c","name":"x","isEnabled":false,)"
-                               R"("actionType":"openURL","payload":"a.org","keyCode":0,"modifiers":256,"extra":[1]}])"))
-        << "x" << "x";
+    const QByteArray head = R"([{"id":"6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c","name":")";
+    const QByteArray tail =
+        R"(","isEnabled":false,"actionType":"openURL","payload":"a.org","keyCode":0,"modifiers":256,"extra":[1]}])";
+    QTest::newRow("empty array") << QVariant(QByteArray("[]")) << "Email";
+    QTest::newRow("lower-case id, extra key") << QVariant(head + "x" + tail) << "x";
+    QTest::newRow("raw control characters") << QVariant(head + "tab\tbell\a\x1b[31m" + tail) << "tab\tbell\a\x1b[31m";
+    QTest::newRow("raw NUL byte") << QVariant(head + QByteArray("nul\0byte", 8) + tail)
+                                  << QString::fromUtf16(u"nul\0byte", 8);
+    const QByteArray list = ShortcutItem::encodeList({shortcut("a"), shortcut("b")});
+    QTest::newRow("unknown action") << QVariant(QByteArray(list).replace("runCommand", "dance")) << QString();
+    QTest::newRow("text instead of bytes") << QVariant(QString::fromUtf8(list)) << QString();
+    // The error quotes the id.
+    QTest::newRow("id with a line break and a NUL") << QVariant(QByteArray(R"([{"id":"bad\n\u0000id","name":"a",)"
+        R"("isEnabled":true,"actionType":"pasteText","payload":"","keyCode":0,"modifiers":0}])")) << QString();
+    QTest::newRow("invalid UTF-8") << QVariant(head + "bad \xff\xfe \xc3" + tail) << QString();
+    QTest::newRow("overlong UTF-8") << QVariant(head + "\xc0\xaf" + tail) << QString();
 }
 
-void TestStore::unusableStoredListsStartWithTheSample()
+// Runs the store driver, as "nobody" if asked and we are root; its output lines.
+QStringList TestStore::driver(const QString &mode, const QString &file, bool asNobody)
 {
-    QFETCH(QVariant, stored);
-    QFETCH(QString, loaded);
-    QFETCH(QString, saved);
-    writeStored(stored);
-    SettingsStore store(m_login, path());
-    QCOMPARE(names(store.shortcuts()), loaded);
-    QCOMPARE(onDisk(), saved);
-    QCOMPARE(storedBytes().contains("extra"), stored.toByteArray().contains("extra"));
-}
-
-void TestStore::undecodableListIsSetAsideAndReported_data()
-{
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<QByteArray>("kept");
-    const QByteArray list = ShortcutItem::encodeList({item("a"), item("b")});
-    const QByteArray unknownAction = QByteArray(list).replace("runCommand", "dance");
-    QTest::newRow("unknown action") << QVariant(unknownAction) << unknownAction;
-    QTest::newRow("text instead of bytes") << QVariant(QString::fromUtf8(list)) << list;
-    // The error quotes the id, and the report must stay one line.
-    const QByteArray idWithLineBreak = R"([{"id":"bad\n\u0000id","name":"a","isEnabled":true,"actionType":"pasteText",)"
-                                       R"("payload":"","keyCode":0,"modifiers":0}])";
-    QTest::newRow("id with a line break and a NUL") << QVariant(idWithLineBreak) << idWithLineBreak;
-}
-
-void TestStore::undecodableListIsSetAsideAndReported()
-{
-    QFETCH(QVariant, stored);
-    QFETCH(QByteArray, kept);
-    writeStored(stored);
-    const QStringList out = probe(path());
-    QCOMPARE(out.size(), 2);
-    QVERIFY2(out.first().startsWith(QStringLiteral("Failed to decode shortcuts: ")), qPrintable(out.first()));
-    QCOMPARE(out.last(), QStringLiteral("count 1"));
-    const auto [name, bytes] =
-        keptAside(QFileInfo(path()).absolutePath(), QStringLiteral("shortcuts.v1.undecodable-*.json"));
-    QCOMPARE(bytes, kept);
-    QVERIFY2(out.first().contains(name), qPrintable(out.first()));
-}
-
-// Start-up removes no file it cannot prove its own: these are a person's, even in the shape of Qt's
-// temporary copies.
-void TestStore::filesBesideTheSettingsSurviveStart()
-{
-    SettingsStore(m_login, path());
-    const QStringList planted{QStringLiteral("zephyrlatch.conf.backup"), QStringLiteral("zephyrlatch.conf.old123"),
-                              QStringLiteral("zephyrlatch.conf.qaLUKa")};
-    const QDir folder = QFileInfo(path()).absoluteDir();
-    for (const QString &name : planted) {
-        QFile file(folder.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(name.toUtf8());
-        QVERIFY(file.flush() && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
-        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    QString program = QStringLiteral(ZL_STORE_DRIVER);
+    QStringList arguments{mode, file};
+    if (asNobody && geteuid() == 0) {
+        // The build folder may be closed to nobody (a checkout under /root): run a copy.
+        const QString copy = m_dir->filePath(QStringLiteral("store_driver"));
+        if (!QFile::exists(copy) && QFile::copy(program, copy))
+            QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        arguments = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", copy} + arguments;
+        program = QStringLiteral("setpriv");
     }
-    SettingsStore store(m_login, path());
-    store.addShortcut(item("x"));
-    for (const QString &name : planted)
-        QCOMPARE(keptAside(folder.path(), name).second, name.toUtf8());
-}
-
-void TestStore::unparseableSettingsFileIsCopiedAside()
-{
-    QDir().mkpath(QFileInfo(path()).absolutePath());
-    QFile file(path());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    const QByteArray original = "[General\nshortcuts.v1=@ByteArray(\x01\x02\n\xff\xfe junk";
-    file.write(original);
-    file.close();
-
-    SettingsStore store(m_login, path());
-    QCOMPARE(onDisk(), QStringLiteral("Email"));
-    QCOMPARE(keptAside(QFileInfo(path()).absolutePath(), QStringLiteral("zephyrlatch.conf.unreadable-*")).second,
-             original);
-}
-
-void TestStore::editsArePublishedAndPersisted()
-{
-    SettingsStore store(m_login, path());
-    QSignalSpy will(&store, &SettingsStore::shortcutsWillChange);
-    QSignalSpy changed(&store, &SettingsStore::shortcutsChanged);
-
-    const QList<ShortcutItem> four{item("a"), item("b"), item("c"), item("d")};
-    store.setShortcuts(four);
-    store.deleteIds({four[0].id, four[2].id});
-    store.deleteIds({}); // still published and saved
-    QCOMPARE(will.size(), 3);
-    QCOMPARE(changed.size(), 3);
-    QCOMPARE(names(changed.last().first().value<QList<ShortcutItem>>()), QStringLiteral("b,d"));
-
-    ShortcutItem renamed = four[3];
-    renamed.name = QStringLiteral("D");
-    store.update(renamed);
-    QCOMPARE(onDisk(), QStringLiteral("b,D"));
-    QCOMPARE(SettingsStore(m_login, path()).shortcuts(), store.shortcuts());
-
-    // An unknown id changes nothing, not even the file.
-    QFile::remove(path());
-    store.update(item("ghost"));
-    QCOMPARE(will.size(), 4);
-    QCOMPARE(names(store.shortcuts()), QStringLiteral("b,D"));
-    QVERIFY(!QFile::exists(path()));
-}
-
-void TestStore::move_data()
-{
-    QTest::addColumn<QList<qsizetype>>("offsets");
-    QTest::addColumn<qsizetype>("to");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("0 to 2") << QList<qsizetype>{0} << qsizetype(2) << "b,a,c,d";
-    QTest::newRow("3 to 0") << QList<qsizetype>{3} << qsizetype(0) << "d,a,b,c";
-    QTest::newRow("0 and 3 to 2") << QList<qsizetype>{0, 3} << qsizetype(2) << "b,a,d,c";
-    QTest::newRow("to the end") << QList<qsizetype>{1} << qsizetype(4) << "a,c,d,b";
-    QTest::newRow("offsets unordered") << QList<qsizetype>{3, 1} << qsizetype(0) << "b,d,a,c";
-    QTest::newRow("out of range ignored") << QList<qsizetype>{7} << qsizetype(0) << "a,b,c,d";
-}
-
-void TestStore::move()
-{
-    QFETCH(QList<qsizetype>, offsets);
-    QFETCH(qsizetype, to);
-    QFETCH(QString, expected);
-    SettingsStore store(m_login, path());
-    store.setShortcuts({item("a"), item("b"), item("c"), item("d")});
-    store.move(offsets, to);
-    QCOMPARE(names(store.shortcuts()), expected);
-    QCOMPARE(onDisk(), expected);
-}
-
-void TestStore::duplicateIds()
-{
-    SettingsStore store(m_login, path());
-    ShortcutItem first = item("first");
-    ShortcutItem twin = first;
-    twin.name = QStringLiteral("twin");
-    store.setShortcuts({first, twin});
-    first.name = QStringLiteral("changed");
-    store.update(first);
-    QCOMPARE(names(store.shortcuts()), QStringLiteral("changed,twin"));
-    store.deleteIds({first.id});
-    QVERIFY(store.shortcuts().isEmpty());
-}
-
-void TestStore::subscriptionDeliversCurrentThenNewListsQueued()
-{
-    SettingsStore store(m_login, path());
-    QStringList received;
-    const auto receiver = [&](const QList<ShortcutItem> &list) { received << names(list); };
-    auto subscription = store.subscribeShortcuts(this, receiver);
-    store.setShortcuts({item("x")});
-    QVERIFY(received.isEmpty());
-    QTRY_COMPARE(received, (QStringList{"Email", "x"}));
-
-    // Dropped subscriptions deliver nothing, queued deliveries included.
-    subscription = SettingsStore::Subscription();
-    store.setShortcuts({item("y")});
-    store.subscribeShortcuts(this, receiver) = SettingsStore::Subscription();
-    QTest::qWait(20);
-    QCOMPARE(received.size(), 2);
-}
-
-void TestStore::launchAtLoginUnregistersThenRegisters()
-{
-    {
-        SettingsStore store(m_login, path());
-        m_login.failRegister = true;
-        store.setLaunchAtLogin(true);
-        store.setLaunchAtLogin(true);
-        QVERIFY(store.launchAtLogin());
-        store.setLaunchAtLogin(false);
-        QCOMPARE(m_login.calls, (QStringList{"unregister", "register", "unregister", "register", "unregister"}));
-        store.setLaunchAtLogin(true);
-        // The desktop's approval token is kept beside the preference, written at once.
-        store.setRemoteDesktopToken(QStringLiteral("token-1"));
-    }
-    m_login.calls.clear();
-    const SettingsStore again(m_login, path());
-    QVERIFY(again.launchAtLogin());
-    QCOMPARE(again.remoteDesktopToken(), QStringLiteral("token-1"));
-    QVERIFY(m_login.calls.isEmpty());
-}
-
-void TestStore::failedLoginItemKeepsThePreferenceAndSaysSo()
-{
-    const QStringList out = probe(path(), QStringLiteral("login"));
-    QCOMPARE(out.size(), 2);
-    QVERIFY2(out.first().startsWith(QStringLiteral("Launch at login could not be turned on: register refused")),
-             qPrintable(out.first()));
-    QCOMPARE(out.last(), QStringLiteral("stored 1 failed 1"));
-
-    SettingsStore store(m_login, path());
-    QSignalSpy failed(&store, &SettingsStore::loginItemFailedChanged);
-    store.setLaunchAtLogin(false);
-    QVERIFY(!store.loginItemFailed());
-    m_login.failUnregister = true;
-    store.setLaunchAtLogin(false);
-    QVERIFY(store.loginItemFailed());
-    store.setLaunchAtLogin(true); // registering rewrites the entry that could not be removed
-    QVERIFY(!store.loginItemFailed());
-    QCOMPARE(failed.size(), 2);
-}
-
-void TestStore::settingsFileIsOwnerOnly()
-{
-    SettingsStore store(m_login, path());
-    store.addShortcut(item("secret"));
-    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
-    QCOMPARE(QFile::permissions(path()) & (others | QFile::ReadOwner), QFile::ReadOwner);
-    QCOMPARE(QFile::permissions(QFileInfo(path()).absolutePath()) & (QFile::ReadOther | QFile::ExeOther),
-             QFile::Permissions());
-}
-
-void TestStore::failedWriteIsReportedAndKeptInMemory()
-{
-    SettingsStore store(m_login, path());
-    // A folder where the file should be defeats every user, root included.
-    QVERIFY(QFile::remove(path()));
-    QVERIFY(QDir().mkpath(path()));
-    store.addShortcut(item("unsaved"));
-    QCOMPARE(names(store.shortcuts()), QStringLiteral("Email,unsaved"));
-
-    // Once writable again, the next change carries the whole list to disk.
-    QVERIFY(QDir(path()).removeRecursively());
-    store.addShortcut(item("later"));
-    QCOMPARE(onDisk(), QStringLiteral("Email,unsaved,later"));
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return {QStringLiteral("driver failed")};
+    return QString::fromUtf8(process.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
 QTEST_GUILESS_MAIN(TestStore)
