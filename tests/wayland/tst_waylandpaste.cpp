@@ -3,12 +3,12 @@
 // the paste target runs as a native Wayland window.
 #include "EventLoopScheduler.h"
 #include "FakeLogSink.h"
+#include "HeadlessSway.h"
 #include "PasteSequence.h"
 #include "WaylandAccessibilityTrust.h"
 #include "WaylandPasteboard.h"
 #include "WaylandSyntheticKeys.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,9 +18,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sys/prctl.h>
-
-#include <csignal>
 #include <memory>
 
 using namespace zl;
@@ -89,39 +86,22 @@ private:
     QTemporaryDir m_dir;
     QString m_out = m_dir.filePath(QStringLiteral("target.txt"));
     QProcess m_sway;
-    QString m_swaySocket;
     std::unique_ptr<QProcess> m_target;
     QString m_appId;
     EventLoopScheduler m_scheduler;
     FakeLogSink m_log;
     WaylandPasteboard m_pasteboard;
     WaylandSyntheticKeys m_keys{[this] { return m_appId; }};
-    PasteSequence m_paste{m_pasteboard, m_keys, m_scheduler, m_log};
 };
 
 void WaylandPasteTest::initTestCase()
 {
-    QFile config(m_dir.filePath(QStringLiteral("sway.config")));
-    QVERIFY(config.open(QIODevice::WriteOnly) && config.write(kConfig) > 0);
-    config.close();
-    m_swaySocket = m_dir.filePath(QStringLiteral("sway.sock"));
-    qputenv("SWAYSOCK", QFile::encodeName(m_swaySocket));
-    // A test that crashes must not leave sway holding the harness's output open.
-    m_sway.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_sway.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_sway.setStandardOutputFile(QProcess::nullDevice());
-    m_sway.start(QStringLiteral("sway"), {QStringLiteral("-c"), config.fileName()});
-    const QDir runtime(qEnvironmentVariable("XDG_RUNTIME_DIR"));
-    QString display;
-    for (QDeadlineTimer deadline(20000); display.isEmpty() && !deadline.hasExpired(); QTest::qWait(20)) {
-        QVERIFY2(m_sway.state() != QProcess::NotRunning, "sway did not start");
-        const QStringList sockets = runtime.entryList({QStringLiteral("wayland-*")}, QDir::System)
-                                        .filter(QRegularExpression(QStringLiteral("^wayland-\\d+$")));
-        if (QFileInfo::exists(m_swaySocket) && !sockets.isEmpty())
-            display = sockets.first();
-    }
-    QVERIFY2(!display.isEmpty(), "sway offers no display");
+    const QString socket = m_dir.filePath(QStringLiteral("sway.sock"));
+    qputenv("SWAYSOCK", QFile::encodeName(socket));
+    const QString display = test::startSway(m_sway, m_dir.filePath(QStringLiteral("sway.config")), kConfig, socket);
+    QVERIFY2(!display.isEmpty(), "sway did not start");
     qputenv("WAYLAND_DISPLAY", display.toUtf8());
+    qputenv("QT_QPA_PLATFORM", "wayland"); // for the paste target
     // Headless sway has no keyboard: its seat then has no keyboard capability, and a window mapped
     // meanwhile gets its wl_keyboard only after our first keys went out. Real seats have a keyboard.
     QVERIFY(m_keys.available());
@@ -133,9 +113,9 @@ void WaylandPasteTest::cleanupTestCase()
     m_sway.waitForFinished(5000);
 }
 
+// Each paste has a sequence of its own, so that no restore still due reaches the next test.
 void WaylandPasteTest::cleanup()
 {
-    QTest::qWait(PasteSequence::kRestoreDelay.count() * 3); // a pending restore ends before the next test
     if (m_target) {
         m_target->closeWriteChannel();
         m_target->waitForFinished(5000);
@@ -151,9 +131,6 @@ void WaylandPasteTest::startTarget(bool terminal)
     QFile::remove(m_out + QStringLiteral(".keys"));
     m_target = std::make_unique<QProcess>();
     m_target->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-    m_target->setProcessEnvironment(env);
     QStringList args{m_out};
     if (terminal)
         args << QStringLiteral("--terminal");
@@ -277,7 +254,8 @@ void WaylandPasteTest::pasteArrives()
                                                QStringLiteral("alt")});
         QTRY_VERIFY_WITH_TIMEOUT(targetFile(QStringLiteral(".keys")).contains(QStringLiteral("Alt+X")), 10000);
     }
-    m_paste.paste(text, true);
+    PasteSequence paste(m_pasteboard, m_keys, m_scheduler, m_log);
+    paste.paste(text, true);
     QTRY_VERIFY2_WITH_TIMEOUT(targetFile().endsWith(text + u'\n'), qPrintable(targetFile(QStringLiteral(".keys"))),
                               10000);
     // Exactly the chord's modifiers, none of the other keyboard's.
@@ -308,7 +286,8 @@ void WaylandPasteTest::clipboardRestoredByteForByte()
         copyWithWlCopy(type, bytes);
     }
     const Types before = clipboard();
-    m_paste.paste(QStringLiteral("pasted"), false);
+    PasteSequence paste(m_pasteboard, m_keys, m_scheduler, m_log);
+    paste.paste(QStringLiteral("pasted"), false);
     QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("pasted"), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(clipboard(), before, 10000);
     if (type.isEmpty()) {
@@ -353,7 +332,7 @@ void WaylandPasteTest::stalledOwnerIsBounded()
     const std::optional<PasteboardSnapshot> snapshot = m_pasteboard.snapshot();
     QVERIFY(snapshot);
     QVERIFY(snapshot->isEmpty());
-    QTest::qWait(200);
+    // The owner serves wl-paste after the writes to the readers that left: it is still alive.
     QCOMPARE(clipboard().value(QStringLiteral("text/plain")), QByteArray("stalled"));
 }
 
