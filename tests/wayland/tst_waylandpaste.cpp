@@ -9,9 +9,6 @@
 #include "WaylandPasteboard.h"
 #include "WaylandSyntheticKeys.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -29,19 +26,6 @@ const char kConfig[] = "xwayland disable\n"
                        "input type:keyboard repeat_delay 60000\n";
 
 using Types = QMap<QString, QByteArray>;
-
-bool focusedPid(const QJsonObject &node, qint64 pid)
-{
-    if (node.value(QStringLiteral("focused")).toBool() && node.value(QStringLiteral("pid")).toInteger() == pid)
-        return true;
-    for (const QString &key : {QStringLiteral("nodes"), QStringLiteral("floating_nodes")}) {
-        for (const QJsonValue child : node.value(key).toArray()) {
-            if (focusedPid(child.toObject(), pid))
-                return true;
-        }
-    }
-    return false;
-}
 
 PasteboardSnapshot severalTypes()
 {
@@ -67,8 +51,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void cleanup();
-    void trust_data();
-    void trust();
+    void withoutCompositor();
     void pasteArrives_data();
     void pasteArrives();
     void clipboardRestoredByteForByte_data();
@@ -102,6 +85,8 @@ void WaylandPasteTest::initTestCase()
     QVERIFY2(!display.isEmpty(), "sway did not start");
     qputenv("WAYLAND_DISPLAY", display.toUtf8());
     qputenv("QT_QPA_PLATFORM", "wayland"); // for the paste target
+    QVERIFY(WaylandAccessibilityTrust().isTrusted());
+    QVERIFY(m_pasteboard.available());
     // Headless sway has no keyboard: its seat then has no keyboard capability, and a window mapped
     // meanwhile gets its wl_keyboard only after our first keys went out. Real seats have a keyboard.
     QVERIFY(m_keys.available());
@@ -136,14 +121,8 @@ void WaylandPasteTest::startTarget(bool terminal)
         args << QStringLiteral("--terminal");
     m_target->start(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_paste_target"), args);
     QVERIFY(m_target->waitForStarted());
-    const qint64 pid = m_target->processId();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        focusedPid(QJsonDocument::fromJson(runTool(QStringLiteral("swaymsg"),
-                                                   {QStringLiteral("-r"), QStringLiteral("-t"),
-                                                    QStringLiteral("get_tree")}))
-                       .object(),
-                   pid),
-        10000);
+    const QString focus = QStringLiteral("[pid=%1] focus").arg(m_target->processId());
+    QTRY_VERIFY_WITH_TIMEOUT(runTool(QStringLiteral("swaymsg"), {QStringLiteral("-r"), focus}).contains("true"), 10000);
     QTRY_VERIFY(QFile::exists(m_out));
 }
 
@@ -182,45 +161,25 @@ Types WaylandPasteTest::clipboard()
 
 void WaylandPasteTest::copyWithWlCopy(const QString &type, const QByteArray &bytes)
 {
-    QFile source(m_dir.filePath(QStringLiteral("source")));
-    QVERIFY(source.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    source.write(bytes);
-    source.close();
     QProcess copy;
-    copy.setStandardInputFile(source.fileName());
     copy.start(QStringLiteral("wl-copy"), {QStringLiteral("--type"), type});
+    copy.write(bytes);
+    copy.closeWriteChannel();
     QVERIFY(copy.waitForFinished(10000));
     QTRY_COMPARE_WITH_TIMEOUT(clipboard().value(type), bytes, 10000);
 }
 
-void WaylandPasteTest::trust_data()
-{
-    QTest::addColumn<bool>("compositor");
-    QTest::newRow("sway") << true;
-    QTest::newRow("no compositor") << false;
-}
-
 // Without a compositor nothing is claimed and nothing hangs.
-void WaylandPasteTest::trust()
+void WaylandPasteTest::withoutCompositor()
 {
-    QFETCH(bool, compositor);
     const QByteArray display = qgetenv("WAYLAND_DISPLAY");
-    if (!compositor)
-        qputenv("WAYLAND_DISPLAY", "wayland-none");
+    qputenv("WAYLAND_DISPLAY", "wayland-none");
     WaylandPasteboard pasteboard;
     WaylandSyntheticKeys keys;
-    const bool trusted = WaylandAccessibilityTrust().isTrusted();
-    const bool keysAvailable = keys.available();
-    const bool clipboardAvailable = pasteboard.available();
-    const bool posted = keys.postReturn();
-    const bool hasSnapshot = pasteboard.snapshot().has_value();
+    const bool claimed = WaylandAccessibilityTrust().isTrusted() || keys.available() || pasteboard.available()
+                         || keys.postReturn() || pasteboard.snapshot().has_value();
     qputenv("WAYLAND_DISPLAY", display);
-    QCOMPARE(trusted, compositor);
-    QCOMPARE(keysAvailable, compositor);
-    QCOMPARE(clipboardAvailable, compositor);
-    QCOMPARE(posted, compositor);
-    if (!compositor)
-        QVERIFY(!hasSnapshot);
+    QVERIFY(!claimed);
 }
 
 void WaylandPasteTest::pasteArrives_data()
