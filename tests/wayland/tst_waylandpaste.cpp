@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 using namespace zl;
@@ -285,14 +286,17 @@ void WaylandPasteTest::otherClientsCopyAndRead()
 // within its bound, and answering a reader that left later does not kill the process (SIGPIPE).
 void WaylandPasteTest::stalledOwnerIsBounded()
 {
+    // Qt may leave SIGPIPE ignored once it started a child process; the program has it fatal.
+    std::signal(SIGPIPE, SIG_DFL);
     WaylandPasteboard owner;
-    owner.write({{QStringLiteral("text/plain"), "stalled"}, {QStringLiteral("image/png"), QByteArray(1 << 20, 'x')}});
+    owner.setSecretText(QStringLiteral("stalled"));
     QTRY_VERIFY(m_pasteboard.takenByOther());
     const std::optional<PasteboardSnapshot> snapshot = m_pasteboard.snapshot();
     QVERIFY(snapshot);
     QVERIFY(snapshot->isEmpty());
-    // The owner serves wl-paste after the writes to the readers that left: it is still alive.
-    QCOMPARE(clipboard().value(QStringLiteral("text/plain")), QByteArray("stalled"));
+    // Counted as the owner answers the reader that left.
+    QTRY_VERIFY(owner.textReads() > 0);
+    QCOMPARE(clipboard().value(QStringLiteral("text/plain;charset=utf-8")), QByteArray("stalled"));
 }
 
 // "own": this program as a clipboard owner of its own with several types, until it is ended.
