@@ -24,7 +24,6 @@ using namespace zl;
 namespace {
 
 using Status = PortalBindResult::Status;
-using Outcome = PortalBinding::Outcome;
 
 const QString kA = QStringLiteral("0b6f3a5e-0c1d-4f4e-9a37-5a1f0e2d7c11");
 const QString kB = QStringLiteral("1c7a4b6f-1d2e-4a5f-8b48-6b2a1f3e8d22");
@@ -159,11 +158,15 @@ private slots:
                          QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=CTRL+SHIFT+Return").arg(kA, kC)}));
     }
 
-    // The manager's registrations reach the desktop as one list named by the shortcuts' ids; a press
-    // runs the shortcut, and what the desktop left out is logged and kept for the windows.
+    // The manager's enabled shortcuts reach the desktop as one list named by their ids; a press runs
+    // the shortcut through whatever trigger the desktop gave it, and what it left out or bound
+    // elsewhere is logged and kept for the windows. Described in the desktop's own words, the same
+    // combination is no problem.
     void throughTheHotkeyManager()
     {
         control(QStringLiteral("LeaveOut"), {kB});
+        control(QStringLiteral("SetTrigger"), {kC, QStringLiteral("Ctrl+Shift+X")});
+        control(QStringLiteral("SetTrigger"), {kD, QStringLiteral("Meta+Ctrl+E")});
         QTemporaryDir dir;
         FakeLoginItem login;
         SettingsStore store(login, dir.filePath(QStringLiteral("zephyrlatch.conf")));
@@ -171,7 +174,8 @@ private slots:
             return ShortcutItem{QUuid::fromString(s.id), s.name, enabled, ActionType::RunCommand, {}, s.keyCode,
                                 s.modifiers};
         };
-        store.setShortcuts({item(kShortcutA), item(kShortcutB), item(kShortcutC, false)});
+        const PortalShortcut off{QUuid::createUuid().toString(QUuid::WithoutBraces), QStringLiteral("Off"), 15, 4096};
+        store.setShortcuts({item(kShortcutA), item(kShortcutB), item(kShortcutC), item(kShortcutD), item(off, false)});
         FakeLogSink lines;
         PortalHotkeyService service(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), &lines, generous());
         QStringList ran;
@@ -181,40 +185,18 @@ private slots:
         QSignalSpy bound(&service, &PortalHotkeyService::bindingsChanged);
         QTRY_COMPARE(bound.count(), 1);
         QCOMPARE(log().filter(QStringLiteral("BindShortcuts")),
-                 QStringList{QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=SHIFT+LOGO+1").arg(kA, kB)});
+                 QStringList{QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=SHIFT+LOGO+1;"
+                                            "%3=CTRL+SHIFT+Return;%4=CTRL+LOGO+e")
+                                 .arg(kA, kB, kC, kD)});
         QVERIFY(service.laterProblem(kA).isEmpty());
         QVERIFY(!service.laterProblem(kB).isEmpty());
+        QVERIFY2(service.laterProblem(kC).contains(QStringLiteral("Ctrl+Shift+X")), qPrintable(service.laterProblem(kC)));
+        QVERIFY2(service.laterProblem(kD).isEmpty(), qPrintable(service.laterProblem(kD)));
         QCOMPARE(lines.lines.filter(QStringLiteral("Terminal")).size(), 1);
 
         QVERIFY(activate(kA));
-        QTRY_COMPARE(ran, QStringList{QStringLiteral("Greeting")});
-    }
-
-    void partialBind()
-    {
-        control(QStringLiteral("LeaveOut"), {kB});
-        control(QStringLiteral("SetTrigger"), {kC, QStringLiteral("Ctrl+Shift+X")});
-        control(QStringLiteral("SetTrigger"), {kD, QStringLiteral("Meta+Ctrl+E")});
-        GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), generous());
-        Recorder recorder(portal);
-        portal.setShortcuts({kShortcutA, kShortcutB, kShortcutC, kShortcutD});
-        QTRY_COMPARE(recorder.results.size(), 1);
-        const PortalBindResult result = recorder.results.at(0);
-        QCOMPARE(result.status, Status::Bound);
-        // Described in the desktop's own words, the same combination is still the one asked for.
-        const QList<PortalBinding> expected{{kA, Outcome::Bound, {}, QStringLiteral("CTRL+ALT+e")},
-                                            {kB, Outcome::Unbound, {}, {}},
-                                            {kC, Outcome::Reassigned, {}, QStringLiteral("Ctrl+Shift+X")},
-                                            {kD, Outcome::Bound, {}, QStringLiteral("Meta+Ctrl+E")}};
-        QCOMPARE(result.shortcuts.size(), expected.size());
-        for (qsizetype i = 0; i < expected.size(); ++i) {
-            QCOMPARE(result.shortcuts.at(i).id, expected.at(i).id);
-            QCOMPARE(result.shortcuts.at(i).outcome, expected.at(i).outcome);
-            QCOMPARE(result.shortcuts.at(i).trigger, expected.at(i).trigger);
-        }
-        // A shortcut fires through whatever trigger the desktop gave it.
         QVERIFY(activate(kC));
-        QTRY_COMPARE(recorder.activated, QStringList{kC});
+        QTRY_COMPARE(ran, (QStringList{QStringLiteral("Greeting"), QStringLiteral("Docs")}));
     }
 
     void failures_data()
