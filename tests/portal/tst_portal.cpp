@@ -190,7 +190,8 @@ private slots:
                                  .arg(kA, kB, kC, kD)});
         QVERIFY(service.laterProblem(kA).isEmpty());
         QVERIFY(!service.laterProblem(kB).isEmpty());
-        QVERIFY2(service.laterProblem(kC).contains(QStringLiteral("Ctrl+Shift+X")), qPrintable(service.laterProblem(kC)));
+        QVERIFY2(service.laterProblem(kC).contains(QStringLiteral("Ctrl+Shift+X")),
+                 qPrintable(service.laterProblem(kC)));
         QVERIFY2(service.laterProblem(kD).isEmpty(), qPrintable(service.laterProblem(kD)));
         QCOMPARE(lines.lines.filter(QStringLiteral("Terminal")).size(), 1);
 
@@ -218,7 +219,8 @@ private slots:
             << false << true << "BindShortcuts" << "response" << 0u << Status::Unavailable << "no response";
         QTest::newRow("CreateSession fails")
             << false << true << "CreateSession" << "" << 2u << Status::Refused << "response 2";
-        QTest::newRow("user cancels") << false << true << "BindShortcuts" << "" << 1u << Status::Refused << "response 1";
+        QTest::newRow("user cancels")
+            << false << true << "BindShortcuts" << "" << 1u << Status::Refused << "response 1";
         QTest::newRow("keys, no portal") << true << false << "" << "" << 0u << none << "ServiceUnknown";
         QTest::newRow("keys, devices refused")
             << true << true << "SelectDevices" << "" << 2u << none << "SelectDevices: response 2";

@@ -69,20 +69,216 @@ class SwayHotkeysTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void enabledShortcutsFireOncePerPress();
-    void editsRegisterAgain();
-    void compositorRestartAndReload();
-    void quitLeavesNoBinding();
-    void realProgramServesHotkeys();
-    void badPeers_data();
-    void badPeers();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_socket = qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/sway-test.sock");
+        qputenv("SWAYSOCK", QFile::encodeName(m_socket));
+        connect(&m_watch, &QProcess::readyReadStandardOutput, this, [this] {
+            while (m_watch.canReadLine()) {
+                const QJsonObject event = QJsonDocument::fromJson(m_watch.readLine()).object();
+                if (event.contains(u"binding"))
+                    m_seen.append(event.value(u"binding").toObject().value(u"command").toString());
+            }
+        });
+        QVERIFY(startSway());
+        m_store = std::make_unique<SettingsStore>(m_loginItem, m_dir.filePath(QStringLiteral("z.conf")));
+        m_store->setShortcuts({shortcut(QStringLiteral("Enabled"), kKeyE),
+                               shortcut(QStringLiteral("Disabled"), kKeyO, false),
+                               shortcut(QStringLiteral("Taken"), kKeyR)});
+        m_service = std::make_unique<SwayHotkeyService>(m_socket, &m_log);
+        m_manager = std::make_unique<HotkeyManager>(m_service.get(), &m_log,
+                                                    [this](const ShortcutItem &item) { m_runs.append(item.name); });
+        m_manager->bind(*m_store);
+        QCoreApplication::processEvents();
+        QVERIFY(m_service->isConnected());
+    }
+
+    void cleanupTestCase()
+    {
+        m_manager.reset();
+        m_service.reset();
+        m_watch.kill();
+        m_watch.waitForFinished();
+        m_sway.terminate();
+        m_sway.waitForFinished();
+    }
+
+    void enabledShortcutsFireOncePerPress()
+    {
+        QVERIFY(m_log.lines.contains(QStringLiteral("Zephyrlatch: RegisterEventHotKey failed for Taken: 10")));
+        QCOMPARE(press({chord(kKeyE), chord(kKeyE), chord(kKeyO), chord(kKeyR)}), 2);
+        QCOMPARE(press({chord(kKeyR)}, QStringLiteral("nop configured")), 1);
+        QTRY_COMPARE(m_runs, (QStringList{QStringLiteral("Enabled"), QStringLiteral("Enabled")}));
+    }
+
+    void editsRegisterAgain()
+    {
+        QList<ShortcutItem> list = m_store->shortcuts();
+        list[0].keyCode = kKeyW;
+        list[1].isEnabled = true;
+        list.removeLast();
+        edit(list);
+        QCOMPARE(press({chord(kKeyE), chord(kKeyW), chord(kKeyO)}), 2);
+        QTRY_COMPARE(m_runs.mid(2), (QStringList{QStringLiteral("Enabled"), QStringLiteral("Disabled")}));
+
+        // The deleted shortcut's binding is gone from sway, not merely ignored here.
+        list.removeFirst();
+        edit(list);
+        QCOMPARE(press({chord(kKeyW)}), 0);
+        QCOMPARE(press({chord(kKeyO)}), 1);
+        QTRY_COMPARE(m_runs.size(), 5);
+    }
+
+    void compositorRestartAndReload()
+    {
+        QSignalSpy connected(m_service.get(), &SwayHotkeyService::connected);
+        m_sway.terminate();
+        QVERIFY(m_sway.waitForFinished(10000));
+        m_watch.waitForFinished(10000);
+        QTRY_VERIFY(!m_service->isConnected());
+        QVERIFY(startSway());
+        QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty(), 15000);
+        QCOMPARE(press({chord(kKeyO)}), 1);
+        QTRY_COMPARE(m_runs.size(), 6);
+
+        // A configuration reload drops runtime bindings; they come back.
+        QCOMPARE(QProcess::execute(QStringLiteral("swaymsg"), {QStringLiteral("reload")}), 0);
+        int fired = 0;
+        for (QDeadlineTimer deadline(10000); fired < 1 && !deadline.hasExpired();)
+            fired = press({chord(kKeyO)});
+        QCOMPARE(fired, 1);
+        QTRY_COMPARE(m_runs.size(), 7);
+    }
+
+    void quitLeavesNoBinding()
+    {
+        m_manager->reregister({});
+        m_manager.reset();
+        m_service.reset();
+        QCOMPARE(press({chord(kKeyO)}), 0);
+    }
+
+    // The program picks the sway back end, binds once its window has shown, pastes through sway's
+    // virtual keyboard with no X server at all, and leaves no binding behind when it ends.
+    void realProgramServesHotkeys()
+    {
+        const QString config = m_dir.filePath(QStringLiteral("program/config"));
+        const QString ran = m_dir.filePath(QStringLiteral("program/ran.log"));
+        QVERIFY(QDir().mkpath(config + QStringLiteral("/zephyrlatch")));
+        ShortcutItem item = shortcut(QStringLiteral("Log"), kKeyU);
+        item.payload = QStringLiteral("echo ran >> '%1'").arg(ran);
+        QSettings(config + QStringLiteral("/zephyrlatch/zephyrlatch.conf"), QSettings::NativeFormat)
+            .setValue(QStringLiteral("shortcuts.v1"), ShortcutItem::encodeList({item}));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/sh"));
+        // Qt 6.4's Wayland plugin leaves protocol objects behind at exit; leaks of the program are
+        // checked by the X11 end-to-end tests.
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+        QProcess program;
+        QByteArray errors;
+        connect(&program, &QProcess::readyReadStandardError, this, [&] { errors += program.readAllStandardError(); });
+        program.setProcessEnvironment(env);
+        program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/zephyrlatch"), {});
+        QTRY_VERIFY2_WITH_TIMEOUT(errors.contains("served by the sway/i3 IPC"), errors.constData(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(press({chord(kKeyU)}), 1, 15000);
+        QTRY_VERIFY(QFileInfo::exists(ran));
+        QVERIFY2(!errors.contains("unavailable"), errors.constData());
+
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+        QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0,
+                 errors.right(4000).constData());
+        QCOMPARE(press({chord(kKeyU)}), 0);
+    }
+
+    void badPeers_data()
+    {
+        // The reply's bytes in hex: magic, payload length and type (little-endian), payload.
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("another user's socket") << QString() << QStringLiteral("belongs to another user");
+        QTest::newRow("oversized") << "69332d697063 f0ffffff 02000000 7b" << QStringLiteral("4294967280 bytes");
+        QTest::newRow("no magic") << "69332d78797a 02000000 02000000 7b7d" << QStringLiteral("magic");
+        QTest::newRow("not JSON") << "69332d697063 03000000 02000000 7b7b7b" << QStringLiteral("subscription");
+    }
+
+    void badPeers()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, logged);
+        QString path = qEnvironmentVariable("ZL_FOREIGN_SOCKET");
+        if (reply.isEmpty() && path.isEmpty())
+            QSKIP("needs the harness to run as root");
+        QProcess fake;
+        if (!reply.isEmpty()) {
+            path = m_dir.filePath(QStringLiteral("fake.sock"));
+            QFile::remove(path);
+            fake.start(QStringLiteral("python3"), {QStringLiteral("-c"), kFakeCompositor, path, reply});
+            QTRY_VERIFY(QFileInfo::exists(path));
+        }
+        FakeLogSink log;
+        SwayHotkeyService service(path, &log);
+        QVERIFY(!service.isConnected());
+        HotkeyRef ref = 0;
+        QCOMPARE(service.registerHotkey(kKeyE, kCtrlAlt, HotkeyIdentifier{1, 1}, &ref), 0);
+        QVERIFY2(log.lines.join(u'\n').contains(logged), qPrintable(log.lines.join(u'\n')));
+        if (!reply.isEmpty()) {
+            // It keeps trying, with growing pauses rather than a busy loop.
+            QByteArray connections;
+            QTRY_VERIFY_WITH_TIMEOUT((connections += fake.readAllStandardOutput()).count('\n') >= 6, 10000);
+            QVERIFY(connections.count('\n') < 40);
+            QVERIFY(!service.isConnected());
+            fake.kill();
+            fake.waitForFinished();
+        }
+    }
 
 private:
-    bool startSway();
-    int press(const QStringList &chords, const QString &command = kOurs);
-    void edit(const QList<ShortcutItem> &list);
+    // Sway and a watcher of its binding events; the children started later find both in the environment.
+    bool startSway()
+    {
+        const QString display =
+            test::startSway(m_sway, m_dir.filePath(QStringLiteral("sway.config")), kConfig, m_socket);
+        if (display.isEmpty())
+            return false;
+        qputenv("WAYLAND_DISPLAY", display.toUtf8());
+        m_watch.start(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-m"), QStringLiteral("-t"),
+                                                  QStringLiteral("subscribe"), QStringLiteral("[\"binding\"]")});
+        // Once a press reaches the watcher, no later binding event is missed.
+        for (QDeadlineTimer watching(10000); !watching.hasExpired();) {
+            if (press({}) == 0)
+                return true;
+        }
+        return false;
+    }
+
+    // How many binding events starting with command the chords caused; -1 when the sentinel pressed
+    // after them never arrived, so a press that did not happen cannot pass for one that ran nothing.
+    int press(const QStringList &chords, const QString &command = kOurs)
+    {
+        const qsizetype before = m_seen.size();
+        QProcess::execute(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_key_presser"),
+                          chords + QStringList{kSentinel});
+        const auto seen = [&] { return m_seen.mid(before); };
+        for (QDeadlineTimer deadline(5000); !deadline.hasExpired() && !seen().contains(QStringLiteral("nop sentinel"));)
+            QTest::qWait(10);
+        const QStringList events = seen();
+        const qsizetype end = events.indexOf(QStringLiteral("nop sentinel"));
+        return end < 0 ? -1 : int(std::count_if(events.begin(), events.begin() + end, [&](const QString &c) {
+            return c.startsWith(command);
+        }));
+    }
+
+    // The manager hears of a change on the next turn and the service lets go of a removed binding at
+    // the end of that one; a press must come after both.
+    void edit(const QList<ShortcutItem> &list)
+    {
+        m_store->setShortcuts(list);
+        QTest::qWait(20);
+    }
 
     QTemporaryDir m_dir;
     QString m_socket;
@@ -96,213 +292,6 @@ private:
     std::unique_ptr<HotkeyManager> m_manager;
     QStringList m_runs;
 };
-
-// Sway and a watcher of its binding events; the children started later find both in the environment.
-bool SwayHotkeysTest::startSway()
-{
-    const QString display = test::startSway(m_sway, m_dir.filePath(QStringLiteral("sway.config")), kConfig, m_socket);
-    if (display.isEmpty())
-        return false;
-    qputenv("WAYLAND_DISPLAY", display.toUtf8());
-    m_watch.start(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-m"), QStringLiteral("-t"),
-                                              QStringLiteral("subscribe"), QStringLiteral("[\"binding\"]")});
-    // Once a press reaches the watcher, no later binding event is missed.
-    for (QDeadlineTimer watching(10000); !watching.hasExpired();) {
-        if (press({}) == 0)
-            return true;
-    }
-    return false;
-}
-
-// How many binding events starting with command the chords caused; -1 when the sentinel pressed
-// after them never arrived, so a press that did not happen cannot pass for one that ran nothing.
-int SwayHotkeysTest::press(const QStringList &chords, const QString &command)
-{
-    const qsizetype before = m_seen.size();
-    QProcess::execute(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_key_presser"), chords + QStringList{kSentinel});
-    const auto seen = [&] { return m_seen.mid(before); };
-    for (QDeadlineTimer deadline(5000); !deadline.hasExpired() && !seen().contains(QStringLiteral("nop sentinel"));)
-        QTest::qWait(10);
-    const QStringList events = seen();
-    const qsizetype end = events.indexOf(QStringLiteral("nop sentinel"));
-    return end < 0 ? -1 : int(std::count_if(events.begin(), events.begin() + end, [&](const QString &c) {
-        return c.startsWith(command);
-    }));
-}
-
-// The manager hears of a change on the next turn and the service lets go of a removed binding at
-// the end of that one; a press must come after both.
-void SwayHotkeysTest::edit(const QList<ShortcutItem> &list)
-{
-    m_store->setShortcuts(list);
-    QTest::qWait(20);
-}
-
-void SwayHotkeysTest::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    m_socket = qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/sway-test.sock");
-    qputenv("SWAYSOCK", QFile::encodeName(m_socket));
-    connect(&m_watch, &QProcess::readyReadStandardOutput, this, [this] {
-        while (m_watch.canReadLine()) {
-            const QJsonObject event = QJsonDocument::fromJson(m_watch.readLine()).object();
-            if (event.contains(u"binding"))
-                m_seen.append(event.value(u"binding").toObject().value(u"command").toString());
-        }
-    });
-    QVERIFY(startSway());
-    m_store = std::make_unique<SettingsStore>(m_loginItem, m_dir.filePath(QStringLiteral("z.conf")));
-    m_store->setShortcuts({shortcut(QStringLiteral("Enabled"), kKeyE),
-                           shortcut(QStringLiteral("Disabled"), kKeyO, false),
-                           shortcut(QStringLiteral("Taken"), kKeyR)});
-    m_service = std::make_unique<SwayHotkeyService>(m_socket, &m_log);
-    m_manager = std::make_unique<HotkeyManager>(m_service.get(), &m_log,
-                                                [this](const ShortcutItem &item) { m_runs.append(item.name); });
-    m_manager->bind(*m_store);
-    QCoreApplication::processEvents();
-    QVERIFY(m_service->isConnected());
-}
-
-void SwayHotkeysTest::cleanupTestCase()
-{
-    m_manager.reset();
-    m_service.reset();
-    m_watch.kill();
-    m_watch.waitForFinished();
-    m_sway.terminate();
-    m_sway.waitForFinished();
-}
-
-void SwayHotkeysTest::enabledShortcutsFireOncePerPress()
-{
-    QVERIFY(m_log.lines.contains(QStringLiteral("Zephyrlatch: RegisterEventHotKey failed for Taken: 10")));
-    QCOMPARE(press({chord(kKeyE), chord(kKeyE), chord(kKeyO), chord(kKeyR)}), 2);
-    QCOMPARE(press({chord(kKeyR)}, QStringLiteral("nop configured")), 1);
-    QTRY_COMPARE(m_runs, (QStringList{QStringLiteral("Enabled"), QStringLiteral("Enabled")}));
-}
-
-void SwayHotkeysTest::editsRegisterAgain()
-{
-    QList<ShortcutItem> list = m_store->shortcuts();
-    list[0].keyCode = kKeyW;
-    list[1].isEnabled = true;
-    list.removeLast();
-    edit(list);
-    QCOMPARE(press({chord(kKeyE), chord(kKeyW), chord(kKeyO)}), 2);
-    QTRY_COMPARE(m_runs.mid(2), (QStringList{QStringLiteral("Enabled"), QStringLiteral("Disabled")}));
-
-    // The deleted shortcut's binding is gone from sway, not merely ignored here.
-    list.removeFirst();
-    edit(list);
-    QCOMPARE(press({chord(kKeyW)}), 0);
-    QCOMPARE(press({chord(kKeyO)}), 1);
-    QTRY_COMPARE(m_runs.size(), 5);
-}
-
-void SwayHotkeysTest::compositorRestartAndReload()
-{
-    QSignalSpy connected(m_service.get(), &SwayHotkeyService::connected);
-    m_sway.terminate();
-    QVERIFY(m_sway.waitForFinished(10000));
-    m_watch.waitForFinished(10000);
-    QTRY_VERIFY(!m_service->isConnected());
-    QVERIFY(startSway());
-    QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty(), 15000);
-    QCOMPARE(press({chord(kKeyO)}), 1);
-    QTRY_COMPARE(m_runs.size(), 6);
-
-    // A configuration reload drops runtime bindings; they come back.
-    QCOMPARE(QProcess::execute(QStringLiteral("swaymsg"), {QStringLiteral("reload")}), 0);
-    int fired = 0;
-    for (QDeadlineTimer deadline(10000); fired < 1 && !deadline.hasExpired();)
-        fired = press({chord(kKeyO)});
-    QCOMPARE(fired, 1);
-    QTRY_COMPARE(m_runs.size(), 7);
-}
-
-void SwayHotkeysTest::quitLeavesNoBinding()
-{
-    m_manager->reregister({});
-    m_manager.reset();
-    m_service.reset();
-    QCOMPARE(press({chord(kKeyO)}), 0);
-}
-
-// The program picks the sway back end, binds once its window has shown, pastes through sway's
-// virtual keyboard with no X server at all, and leaves no binding behind when it ends.
-void SwayHotkeysTest::realProgramServesHotkeys()
-{
-    const QString config = m_dir.filePath(QStringLiteral("program/config"));
-    const QString ran = m_dir.filePath(QStringLiteral("program/ran.log"));
-    QVERIFY(QDir().mkpath(config + QStringLiteral("/zephyrlatch")));
-    ShortcutItem item = shortcut(QStringLiteral("Log"), kKeyU);
-    item.payload = QStringLiteral("echo ran >> '%1'").arg(ran);
-    QSettings(config + QStringLiteral("/zephyrlatch/zephyrlatch.conf"), QSettings::NativeFormat)
-        .setValue(QStringLiteral("shortcuts.v1"), ShortcutItem::encodeList({item}));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
-    env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/sh"));
-    // Qt 6.4's Wayland plugin leaves protocol objects behind at exit; leaks of the program are
-    // checked by the X11 end-to-end tests.
-    env.insert(QStringLiteral("ASAN_OPTIONS"),
-               env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
-    QProcess program;
-    QByteArray errors;
-    connect(&program, &QProcess::readyReadStandardError, this, [&] { errors += program.readAllStandardError(); });
-    program.setProcessEnvironment(env);
-    program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/zephyrlatch"), {});
-    QTRY_VERIFY2_WITH_TIMEOUT(errors.contains("served by the sway/i3 IPC"), errors.constData(), 15000);
-    QTRY_COMPARE_WITH_TIMEOUT(press({chord(kKeyU)}), 1, 15000);
-    QTRY_VERIFY(QFileInfo::exists(ran));
-    QVERIFY2(!errors.contains("unavailable"), errors.constData());
-
-    program.terminate();
-    QVERIFY(program.waitForFinished(10000));
-    QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0, errors.right(4000).constData());
-    QCOMPARE(press({chord(kKeyU)}), 0);
-}
-
-void SwayHotkeysTest::badPeers_data()
-{
-    // The reply's bytes in hex: magic, payload length and type (little-endian), payload.
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("logged");
-    QTest::newRow("another user's socket") << QString() << QStringLiteral("belongs to another user");
-    QTest::newRow("oversized") << "69332d697063 f0ffffff 02000000 7b" << QStringLiteral("4294967280 bytes");
-    QTest::newRow("no magic") << "69332d78797a 02000000 02000000 7b7d" << QStringLiteral("magic");
-    QTest::newRow("not JSON") << "69332d697063 03000000 02000000 7b7b7b" << QStringLiteral("subscription");
-}
-
-void SwayHotkeysTest::badPeers()
-{
-    QFETCH(QString, reply);
-    QFETCH(QString, logged);
-    QString path = qEnvironmentVariable("ZL_FOREIGN_SOCKET");
-    if (reply.isEmpty() && path.isEmpty())
-        QSKIP("needs the harness to run as root");
-    QProcess fake;
-    if (!reply.isEmpty()) {
-        path = m_dir.filePath(QStringLiteral("fake.sock"));
-        QFile::remove(path);
-        fake.start(QStringLiteral("python3"), {QStringLiteral("-c"), kFakeCompositor, path, reply});
-        QTRY_VERIFY(QFileInfo::exists(path));
-    }
-    FakeLogSink log;
-    SwayHotkeyService service(path, &log);
-    QVERIFY(!service.isConnected());
-    HotkeyRef ref = 0;
-    QCOMPARE(service.registerHotkey(kKeyE, kCtrlAlt, HotkeyIdentifier{1, 1}, &ref), 0);
-    QVERIFY2(log.lines.join(u'\n').contains(logged), qPrintable(log.lines.join(u'\n')));
-    if (!reply.isEmpty()) {
-        // It keeps trying, with growing pauses rather than a busy loop.
-        QByteArray connections;
-        QTRY_VERIFY_WITH_TIMEOUT((connections += fake.readAllStandardOutput()).count('\n') >= 6, 10000);
-        QVERIFY(connections.count('\n') < 40);
-        QVERIFY(!service.isConnected());
-        fake.kill();
-        fake.waitForFinished();
-    }
-}
 
 QTEST_GUILESS_MAIN(SwayHotkeysTest)
 #include "tst_swayhotkeys.moc"

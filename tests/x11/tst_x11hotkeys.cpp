@@ -97,8 +97,8 @@ private slots:
         QTest::newRow("layout switched to de") << QStringList() << "de" << twice << false << 2;
         QTest::newRow("layout switched to fr, NumLock") << QStringList{"Num_Lock"} << "fr" << twice << false << 2;
         QTest::newRow("held key repeating")
-            << QStringList() << "us" << QStringList{"keydown", kPress, "sleep", "1.5", "keyup", "26", "keyup", "super+shift"}
-            << false << 1;
+            << QStringList() << "us"
+            << QStringList{"keydown", kPress, "sleep", "1.5", "keyup", "26", "keyup", "super+shift"} << false << 1;
         QTest::newRow("without its modifiers") << QStringList() << "us" << QStringList{"key", "26"} << false << 0;
         QTest::newRow("with one modifier missing")
             << QStringList() << "us" << QStringList{"key", "super+26"} << false << 0;
@@ -189,14 +189,15 @@ private slots:
         const auto shortcut = [](const QString &name, quint32 keyCode, quint32 modifiers, bool enabled = true) {
             return ShortcutItem{QUuid::createUuid(), name, enabled, ActionType::RunCommand, {}, keyCode, modifiers};
         };
-        store.setShortcuts({shortcut("E", 14, 2816), shortcut("Return", 36, 4096), shortcut("Off", 0, 4096 | 256, false),
-                            shortcut("F5", 96, 0)});
+        store.setShortcuts({shortcut("E", 14, 2816), shortcut("Return", 36, 4096),
+                            shortcut("Off", 0, 4096 | 256, false), shortcut("F5", 96, 0)});
         QStringList ran;
         HotkeyManager manager(service.get(), &log, [&ran](const ShortcutItem &item) { ran.append(item.name); });
         manager.bind(store);
         QCoreApplication::processEvents(); // the subscription's first delivery re-registers
-        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+shift+super+26"), QStringLiteral("ctrl+36"),
-                 QStringLiteral("ctrl+super+38"), QStringLiteral("71"), QStringLiteral("ctrl+36")});
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+shift+super+26"),
+                                        QStringLiteral("ctrl+36"), QStringLiteral("ctrl+super+38"),
+                                        QStringLiteral("71"), QStringLiteral("ctrl+36")});
         QTRY_COMPARE(ran, (QStringList{"E", "Return", "F5", "Return"}));
         QVERIFY(log.lines.isEmpty());
     }
