@@ -98,7 +98,7 @@ private:
     {
         QString owner;
         bool bound = false;
-        QList<Entry> shortcuts;
+        QStringList shortcuts; // the ids bound
         bool started = false;
     };
 
@@ -202,9 +202,11 @@ private:
         if (session == m_sessions.end() || session->owner != message.service() || session->bound)
             return fail(message, bus, QStringLiteral("Invalid state"));
         QList<Entry> answered;
+        QStringList ids;
         for (const Entry &entry : entries) {
             if (m_leftOut.contains(entry.id))
                 continue;
+            ids << entry.id;
             const QString trigger =
                 m_triggers.value(entry.id, entry.properties.value(QStringLiteral("preferred_trigger")).toString());
             answered.append({entry.id,
@@ -213,7 +215,7 @@ private:
         }
         if (m_codes.value(message.member()) == 0) {
             session->bound = true;
-            session->shortcuts = answered;
+            session->shortcuts = ids;
         }
         return respond(message, bus, qdbus_cast<QVariantMap>(args.at(3)),
                        {{QStringLiteral("shortcuts"), QVariant::fromValue(answered)}}, sessionPath);
@@ -256,15 +258,13 @@ private:
     bool activate(const QString &id, QDBusConnection &bus)
     {
         for (auto session = m_sessions.cbegin(); session != m_sessions.cend(); ++session) {
-            for (const Entry &entry : session->shortcuts) {
-                if (entry.id != id)
-                    continue;
-                QDBusMessage signal =
-                    QDBusMessage::createTargetedSignal(session->owner, kPath, kShortcuts, QStringLiteral("Activated"));
-                signal << QVariant::fromValue(QDBusObjectPath(session.key())) << id << quint64(1) << QVariantMap();
-                bus.send(signal);
-                return true;
-            }
+            if (!session->shortcuts.contains(id))
+                continue;
+            QDBusMessage signal =
+                QDBusMessage::createTargetedSignal(session->owner, kPath, kShortcuts, QStringLiteral("Activated"));
+            signal << QVariant::fromValue(QDBusObjectPath(session.key())) << id << quint64(1) << QVariantMap();
+            bus.send(signal);
+            return true;
         }
         return false;
     }
