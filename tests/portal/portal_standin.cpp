@@ -1,8 +1,8 @@
 // A stand-in for xdg-desktop-portal's GlobalShortcuts, RemoteDesktop (keyboard only), Registry,
-// Request and Session objects as they are published, on whatever session bus it is started on. A
-// control interface lets a test make it leave shortcuts out, assign other triggers, answer with an
-// error code, stay silent, and press a bound shortcut; Log() returns the calls it has seen, one
-// line each.
+// Request and Session objects, for the calls the clients make, on whatever session bus it is
+// started on. A control interface lets a test make it leave shortcuts out, assign other triggers,
+// answer with an error code, stay silent, and press a bound shortcut; Log() returns the calls it
+// has seen, one line each.
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -10,7 +10,6 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QHash>
 #include <QSet>
@@ -67,26 +66,17 @@ public:
         QDBusConnection bus(connection);
         const QString iface = message.interface();
         const QString member = message.member();
-        if (message.path() == kPath && iface == kShortcuts)
-            return shortcutsCall(message, bus);
+        if (message.path() == kPath && (iface == kShortcuts || iface == kRemoteDesktop) && member == u"CreateSession")
+            return createSession(message, bus);
+        if (message.path() == kPath && iface == kShortcuts && member == u"BindShortcuts")
+            return bindShortcuts(message, bus);
         if (message.path() == kPath && iface == kRemoteDesktop)
             return remoteDesktopCall(message, bus);
         if (message.path() == kPath && iface == kControl)
             return controlCall(message, bus);
         if (message.path() == kPath && iface == u"org.freedesktop.host.portal.Registry" && member == u"Register") {
             m_log << QStringLiteral("Register %1").arg(message.arguments().value(0).toString());
-            if (m_callers.contains(message.service()))
-                bus.send(
-                    message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
-                                             QStringLiteral("Connection already associated with an application ID")));
-            else
-                bus.send(message.createReply());
-            return true;
-        }
-        if (message.path() == kPath && iface == u"org.freedesktop.DBus.Properties" && member == u"Get") {
-            // RemoteDesktop 2 has persist_mode and restore tokens.
-            const uint version = message.arguments().value(0).toString() == kRemoteDesktop ? 2u : 1u;
-            bus.send(message.createReply(QVariant::fromValue(QDBusVariant(version))));
+            bus.send(message.createReply());
             return true;
         }
         if (iface == u"org.freedesktop.portal.Session" && member == u"Close" && m_sessions.contains(message.path())) {
@@ -108,9 +98,15 @@ private:
     {
         QString owner;
         bool bound = false;
-        QList<Entry> shortcuts;
+        QStringList shortcuts; // the ids bound
         bool started = false;
     };
+
+    static bool fail(const QDBusMessage &message, QDBusConnection &bus, const QString &text)
+    {
+        bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"), text));
+        return true;
+    }
 
     // Answers as xdg-desktop-portal does: the reply names the Request, whose Response follows.
     bool respond(const QDBusMessage &message, QDBusConnection &bus, const QVariantMap &options,
@@ -138,33 +134,39 @@ private:
         return true;
     }
 
+    bool createSession(const QDBusMessage &message, QDBusConnection &bus)
+    {
+        const QVariantMap options = qdbus_cast<QVariantMap>(message.arguments().value(0));
+        const QString token = options.value(QStringLiteral("session_handle_token"), QStringLiteral("s")).toString();
+        const QString sessionPath = QStringLiteral("%1/session/%2/%3").arg(kPath, senderElement(message), token);
+        m_log << (message.interface() == kRemoteDesktop ? QStringLiteral("RemoteDesktop.") : QString())
+                     + QStringLiteral("CreateSession ") + token;
+        if (m_sessions.contains(sessionPath))
+            return fail(message, bus, QStringLiteral("Session already exists"));
+        return respond(message, bus, options, {{QStringLiteral("session_handle"), sessionPath}}, sessionPath);
+    }
+
     bool remoteDesktopCall(const QDBusMessage &message, QDBusConnection &bus)
     {
         const QString member = message.member();
         const QVariantList args = message.arguments();
-        QVariantMap options;
-        QVariantMap results;
-        QString sessionPath;
-        if (member == u"CreateSession" && args.size() == 1) {
-            options = qdbus_cast<QVariantMap>(args.at(0));
-            const QString token = options.value(QStringLiteral("session_handle_token"), QStringLiteral("s")).toString();
-            sessionPath = QStringLiteral("%1/session/%2/%3").arg(kPath, senderElement(message), token);
-            m_log << QStringLiteral("RemoteDesktop.CreateSession %1").arg(token);
-            results.insert(QStringLiteral("session_handle"), sessionPath);
-            return respond(message, bus, options, results, sessionPath);
-        }
         if (args.isEmpty())
             return false;
-        sessionPath = qvariant_cast<QDBusObjectPath>(args.at(0)).path();
-        if (member == u"NotifyKeyboardKeysym" && args.size() == 4)
-            m_log << QStringLiteral("Keysym %1 %2")
-                         .arg(QString::number(args.at(2).toInt(), 16), args.at(3).toUInt() ? u"down" : u"up");
+        const QString sessionPath = qvariant_cast<QDBusObjectPath>(args.at(0)).path();
         const auto session = m_sessions.constFind(sessionPath);
-        if (session == m_sessions.cend() || session->owner != message.service()) {
-            bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
-                                              QStringLiteral("Invalid session")));
+        if (member == u"NotifyKeyboardKeysym" && args.size() == 4) {
+            m_log << QStringLiteral("Keysym %1%2")
+                         .arg(QChar(args.at(3).toUInt() ? u'+' : u'-'))
+                         .arg(QString::number(args.at(2).toInt(), 16));
+            if (session == m_sessions.cend() || session->owner != message.service() || !session->started)
+                return fail(message, bus, QStringLiteral("Session is not started"));
+            bus.send(message.createReply());
             return true;
         }
+        if (session == m_sessions.cend() || session->owner != message.service())
+            return fail(message, bus, QStringLiteral("Invalid session"));
+        QVariantMap options;
+        QVariantMap results;
         if (member == u"SelectDevices" && args.size() == 2) {
             options = qdbus_cast<QVariantMap>(args.at(1));
             m_log << QStringLiteral("SelectDevices types=%1 persist_mode=%2 restore_token=%3")
@@ -176,80 +178,47 @@ private:
             m_log << QStringLiteral("Start");
             results.insert(QStringLiteral("devices"), 1u);
             results.insert(QStringLiteral("restore_token"), QStringLiteral("token-%1").arg(++m_restoreTokens));
-        } else if (member == u"NotifyKeyboardKeysym" && args.size() == 4) {
-            if (session->started)
-                bus.send(message.createReply());
-            else
-                bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
-                                                  QStringLiteral("Session is not started")));
-            return true;
         } else {
             return false;
         }
         return respond(message, bus, options, results, sessionPath);
     }
 
-    bool shortcutsCall(const QDBusMessage &message, QDBusConnection &bus)
+    bool bindShortcuts(const QDBusMessage &message, QDBusConnection &bus)
     {
-        const QString member = message.member();
         const QVariantList args = message.arguments();
-        m_callers.insert(message.service());
-        QVariantMap options;
-        QVariantMap results;
-        QString sessionPath;
-        if (member == u"CreateSession" && args.size() == 1) {
-            options = qdbus_cast<QVariantMap>(args.at(0));
-            const QString token = options.value(QStringLiteral("session_handle_token"), QStringLiteral("s")).toString();
-            sessionPath = QStringLiteral("%1/session/%2/%3").arg(kPath, senderElement(message), token);
-            m_log << QStringLiteral("CreateSession %1").arg(token);
-            if (m_sessions.contains(sessionPath)) {
-                bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
-                                                  QStringLiteral("Session already exists")));
-                return true;
-            }
-            results.insert(QStringLiteral("session_handle"), sessionPath);
-        } else if (member == u"BindShortcuts" && args.size() == 4) {
-            sessionPath = qvariant_cast<QDBusObjectPath>(args.at(0)).path();
-            const QList<Entry> entries = qdbus_cast<QList<Entry>>(args.at(1));
-            options = qdbus_cast<QVariantMap>(args.at(3));
-            QStringList described;
-            for (const Entry &entry : entries)
-                described << entry.id + QLatin1Char('=')
-                                 + entry.properties.value(QStringLiteral("preferred_trigger")).toString();
-            m_log << QStringLiteral("BindShortcuts %1 %2")
-                         .arg(sessionPath.section(QLatin1Char('/'), -1), described.join(QLatin1Char(';')));
-            auto session = m_sessions.find(sessionPath);
-            if (session == m_sessions.end() || session->owner != message.service() || session->bound) {
-                // A session binds once, as xdg-desktop-portal enforces.
-                bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.Failed"),
-                                                  QStringLiteral("Invalid state")));
-                return true;
-            }
-            QList<Entry> answered;
-            for (const Entry &entry : entries) {
-                if (m_leftOut.contains(entry.id))
-                    continue;
-                const QString trigger =
-                    m_triggers.value(entry.id, entry.properties.value(QStringLiteral("preferred_trigger")).toString());
-                answered.append(
-                    {entry.id,
-                     {{QStringLiteral("description"), entry.properties.value(QStringLiteral("description"))},
-                      {QStringLiteral("trigger_description"), trigger}}});
-            }
-            if (m_codes.value(member) == 0) {
-                session->bound = true;
-                session->shortcuts = answered;
-            }
-            results.insert(QStringLiteral("shortcuts"), QVariant::fromValue(answered));
-        } else if (member == u"ListShortcuts" && args.size() == 2) {
-            sessionPath = qvariant_cast<QDBusObjectPath>(args.at(0)).path();
-            options = qdbus_cast<QVariantMap>(args.at(1));
-            m_log << QStringLiteral("ListShortcuts");
-            results.insert(QStringLiteral("shortcuts"), QVariant::fromValue(m_sessions.value(sessionPath).shortcuts));
-        } else {
+        if (args.size() != 4)
             return false;
+        const QString sessionPath = qvariant_cast<QDBusObjectPath>(args.at(0)).path();
+        const QList<Entry> entries = qdbus_cast<QList<Entry>>(args.at(1));
+        QStringList described;
+        for (const Entry &entry : entries)
+            described << entry.id + QLatin1Char('=')
+                             + entry.properties.value(QStringLiteral("preferred_trigger")).toString();
+        m_log << QStringLiteral("BindShortcuts %1 %2")
+                     .arg(sessionPath.section(QLatin1Char('/'), -1), described.join(QLatin1Char(';')));
+        auto session = m_sessions.find(sessionPath);
+        // A session binds once, as xdg-desktop-portal enforces.
+        if (session == m_sessions.end() || session->owner != message.service() || session->bound)
+            return fail(message, bus, QStringLiteral("Invalid state"));
+        QList<Entry> answered;
+        QStringList ids;
+        for (const Entry &entry : entries) {
+            if (m_leftOut.contains(entry.id))
+                continue;
+            ids << entry.id;
+            const QString trigger =
+                m_triggers.value(entry.id, entry.properties.value(QStringLiteral("preferred_trigger")).toString());
+            answered.append({entry.id,
+                             {{QStringLiteral("description"), entry.properties.value(QStringLiteral("description"))},
+                              {QStringLiteral("trigger_description"), trigger}}});
         }
-        return respond(message, bus, options, results, sessionPath);
+        if (m_codes.value(message.member()) == 0) {
+            session->bound = true;
+            session->shortcuts = ids;
+        }
+        return respond(message, bus, qdbus_cast<QVariantMap>(args.at(3)),
+                       {{QStringLiteral("shortcuts"), QVariant::fromValue(answered)}}, sessionPath);
     }
 
     bool controlCall(const QDBusMessage &message, QDBusConnection &bus)
@@ -289,22 +258,19 @@ private:
     bool activate(const QString &id, QDBusConnection &bus)
     {
         for (auto session = m_sessions.cbegin(); session != m_sessions.cend(); ++session) {
-            for (const Entry &entry : session->shortcuts) {
-                if (entry.id != id)
-                    continue;
-                QDBusMessage signal =
-                    QDBusMessage::createTargetedSignal(session->owner, kPath, kShortcuts, QStringLiteral("Activated"));
-                signal << QVariant::fromValue(QDBusObjectPath(session.key())) << id << quint64(1) << QVariantMap();
-                bus.send(signal);
-                return true;
-            }
+            if (!session->shortcuts.contains(id))
+                continue;
+            QDBusMessage signal =
+                QDBusMessage::createTargetedSignal(session->owner, kPath, kShortcuts, QStringLiteral("Activated"));
+            signal << QVariant::fromValue(QDBusObjectPath(session.key())) << id << quint64(1) << QVariantMap();
+            bus.send(signal);
+            return true;
         }
         return false;
     }
 
     QStringList m_log;
     QHash<QString, Session> m_sessions;
-    QSet<QString> m_callers;
     QHash<QString, QString> m_silence;
     QHash<QString, uint> m_codes;
     QSet<QString> m_leftOut;

@@ -24,7 +24,6 @@ using namespace zl;
 namespace {
 
 using Status = PortalBindResult::Status;
-using Outcome = PortalBinding::Outcome;
 
 const QString kA = QStringLiteral("0b6f3a5e-0c1d-4f4e-9a37-5a1f0e2d7c11");
 const QString kB = QStringLiteral("1c7a4b6f-1d2e-4a5f-8b48-6b2a1f3e8d22");
@@ -50,30 +49,6 @@ struct Recorder
 
     QList<PortalBindResult> results;
     QStringList activated;
-};
-
-/**
- * The longest the event loop went without running a 10 ms timer: a client that blocked on a silent
- * portal would stall it for a whole bound, a margin wide enough for any load.
- */
-class StallMeter
-{
-public:
-    StallMeter()
-    {
-        m_ticker.setInterval(10);
-        QObject::connect(&m_ticker, &QTimer::timeout, &m_ticker,
-                         [this] { m_longest = std::max(m_longest, m_sinceTick.restart()); });
-        m_sinceTick.start();
-        m_ticker.start();
-    }
-
-    qint64 longest() const { return m_longest; }
-
-private:
-    QElapsedTimer m_sinceTick;
-    QTimer m_ticker;
-    qint64 m_longest = 0;
 };
 
 } // namespace
@@ -116,7 +91,8 @@ private slots:
         QCOMPARE(PortalTrigger().format(keyCode, modifiers), trigger);
     }
 
-    void bindAndActivate()
+    // One burst of edits closes the session and binds the last list once, in a new one.
+    void bindActivateRebind()
     {
         GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), generous());
         Recorder recorder(portal);
@@ -126,21 +102,11 @@ private slots:
         QCOMPARE(log(),
                  QStringList({QStringLiteral("Register " ZL_APP_ID), QStringLiteral("CreateSession zephyrlatch"),
                               QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=SHIFT+LOGO+1").arg(kA, kB)}));
-
         QVERIFY(activate(kB));
         QTRY_COMPARE(recorder.activated, QStringList{kB});
         QVERIFY(activate(kA));
         QTRY_COMPARE(recorder.activated, QStringList({kB, kA}));
-    }
 
-    void rebindOnChange()
-    {
-        GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), generous());
-        Recorder recorder(portal);
-        portal.setShortcuts({kShortcutA, kShortcutB});
-        QTRY_COMPARE(recorder.results.size(), 1);
-
-        // One burst of edits: one new session, bound once, with the last list.
         portal.setShortcuts({kShortcutA});
         portal.setShortcuts({kShortcutA, kShortcutC});
         PortalShortcut renamed = kShortcutC;
@@ -154,11 +120,16 @@ private slots:
                          QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=CTRL+SHIFT+Return").arg(kA, kC)}));
         QVERIFY(!activate(kB));
         QVERIFY(activate(kC));
-        QTRY_COMPARE(recorder.activated, QStringList{kC});
+        QTRY_COMPARE(recorder.activated, QStringList({kB, kA, kC}));
 
-        // The same list again asks the desktop nothing; an empty list only closes the session.
+        // The same list again asks the desktop nothing; a timer as long as the debounce, started
+        // after it, fires after it.
         portal.setShortcuts({kShortcutA, renamed});
-        QTest::qWait(20 * generous().debounceMs);
+        bool debounced = false;
+        QTimer::singleShot(generous().debounceMs, &portal, [&debounced] { debounced = true; });
+        QTRY_VERIFY(debounced);
+        QCOMPARE(log().size(), 6);
+        // An empty list only closes the session.
         portal.setShortcuts({});
         QTRY_COMPARE(recorder.results.size(), 3);
         QCOMPARE(recorder.results.at(2).status, Status::Bound);
@@ -187,19 +158,24 @@ private slots:
                          QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=CTRL+SHIFT+Return").arg(kA, kC)}));
     }
 
-    // The manager's registrations reach the desktop as one list named by the shortcuts' ids; a press
-    // runs the shortcut, and what the desktop left out is logged and kept for the windows.
+    // The manager's enabled shortcuts reach the desktop as one list named by their ids; a press runs
+    // the shortcut through whatever trigger the desktop gave it, and what it left out or bound
+    // elsewhere is logged and kept for the windows. Described in the desktop's own words, the same
+    // combination is no problem.
     void throughTheHotkeyManager()
     {
         control(QStringLiteral("LeaveOut"), {kB});
+        control(QStringLiteral("SetTrigger"), {kC, QStringLiteral("Ctrl+Shift+X")});
+        control(QStringLiteral("SetTrigger"), {kD, QStringLiteral("Meta+Ctrl+E")});
         QTemporaryDir dir;
         FakeLoginItem login;
         SettingsStore store(login, dir.filePath(QStringLiteral("zephyrlatch.conf")));
-        auto item = [](const PortalShortcut &s, bool enabled) {
+        auto item = [](const PortalShortcut &s, bool enabled = true) {
             return ShortcutItem{QUuid::fromString(s.id), s.name, enabled, ActionType::RunCommand, {}, s.keyCode,
                                 s.modifiers};
         };
-        store.setShortcuts({item(kShortcutA, true), item(kShortcutB, true), item(kShortcutC, false)});
+        const PortalShortcut off{QUuid::createUuid().toString(QUuid::WithoutBraces), QStringLiteral("Off"), 15, 4096};
+        store.setShortcuts({item(kShortcutA), item(kShortcutB), item(kShortcutC), item(kShortcutD), item(off, false)});
         FakeLogSink lines;
         PortalHotkeyService service(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), &lines, generous());
         QStringList ran;
@@ -209,65 +185,55 @@ private slots:
         QSignalSpy bound(&service, &PortalHotkeyService::bindingsChanged);
         QTRY_COMPARE(bound.count(), 1);
         QCOMPARE(log().filter(QStringLiteral("BindShortcuts")),
-                 QStringList{QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=SHIFT+LOGO+1").arg(kA, kB)});
+                 QStringList{QStringLiteral("BindShortcuts zephyrlatch %1=CTRL+ALT+e;%2=SHIFT+LOGO+1;"
+                                            "%3=CTRL+SHIFT+Return;%4=CTRL+LOGO+e")
+                                 .arg(kA, kB, kC, kD)});
         QVERIFY(service.laterProblem(kA).isEmpty());
         QVERIFY(!service.laterProblem(kB).isEmpty());
+        QVERIFY2(service.laterProblem(kC).contains(QStringLiteral("Ctrl+Shift+X")),
+                 qPrintable(service.laterProblem(kC)));
+        QVERIFY2(service.laterProblem(kD).isEmpty(), qPrintable(service.laterProblem(kD)));
         QCOMPARE(lines.lines.filter(QStringLiteral("Terminal")).size(), 1);
 
         QVERIFY(activate(kA));
-        QTRY_COMPARE(ran, QStringList{QStringLiteral("Greeting")});
-    }
-
-    void partialBind()
-    {
-        control(QStringLiteral("LeaveOut"), {kB});
-        control(QStringLiteral("SetTrigger"), {kC, QStringLiteral("Ctrl+Shift+X")});
-        control(QStringLiteral("SetTrigger"), {kD, QStringLiteral("Meta+Ctrl+E")});
-        GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), generous());
-        Recorder recorder(portal);
-        portal.setShortcuts({kShortcutA, kShortcutB, kShortcutC, kShortcutD});
-        QTRY_COMPARE(recorder.results.size(), 1);
-        const PortalBindResult result = recorder.results.at(0);
-        QCOMPARE(result.status, Status::Bound);
-        QCOMPARE(result.shortcuts.size(), 4);
-        const QList<Outcome> outcomes{Outcome::Bound, Outcome::Unbound, Outcome::Reassigned, Outcome::Bound};
-        const QStringList triggers{QStringLiteral("CTRL+ALT+e"), QString(), QStringLiteral("Ctrl+Shift+X"),
-                                   QStringLiteral("Meta+Ctrl+E")};
-        const QStringList ids{kA, kB, kC, kD};
-        for (qsizetype i = 0; i < 4; ++i) {
-            QCOMPARE(result.shortcuts.at(i).id, ids.at(i));
-            QCOMPARE(result.shortcuts.at(i).outcome, outcomes.at(i));
-            QCOMPARE(result.shortcuts.at(i).trigger, triggers.at(i));
-        }
-        // A shortcut fires through whatever trigger the desktop gave it.
         QVERIFY(activate(kC));
-        QTRY_COMPARE(recorder.activated, QStringList{kC});
+        QTRY_COMPARE(ran, (QStringList{QStringLiteral("Greeting"), QStringLiteral("Docs")}));
     }
 
     void failures_data()
     {
+        QTest::addColumn<bool>("keys");
         QTest::addColumn<bool>("portalRunning");
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("silence");
         QTest::addColumn<uint>("code");
         QTest::addColumn<Status>("status");
         QTest::addColumn<QString>("detail");
-        QTest::newRow("no portal") << false << ""
-                                   << "" << 0u << Status::Unavailable << "ServiceUnknown";
-        QTest::newRow("CreateSession never replies") << true << "CreateSession"
-                                                     << "reply" << 0u << Status::Unavailable << "CreateSession: ";
-        QTest::newRow("CreateSession never responds") << true << "CreateSession"
-                                                      << "response" << 0u << Status::Unavailable << "no response";
-        QTest::newRow("dialog never answered") << true << "BindShortcuts"
-                                               << "response" << 0u << Status::Unavailable << "no response";
-        QTest::newRow("CreateSession fails") << true << "CreateSession"
-                                             << "" << 2u << Status::Refused << "response 2";
-        QTest::newRow("user cancels") << true << "BindShortcuts"
-                                      << "" << 1u << Status::Refused << "response 1";
+        const Status none = Status::Unavailable;
+        QTest::newRow("no portal") << false << false << "" << "" << 0u << Status::Unavailable << "ServiceUnknown";
+        QTest::newRow("CreateSession never replies")
+            << false << true << "CreateSession" << "reply" << 0u << Status::Unavailable << "CreateSession: ";
+        QTest::newRow("CreateSession never responds")
+            << false << true << "CreateSession" << "response" << 0u << Status::Unavailable << "no response";
+        QTest::newRow("dialog never answered")
+            << false << true << "BindShortcuts" << "response" << 0u << Status::Unavailable << "no response";
+        QTest::newRow("CreateSession fails")
+            << false << true << "CreateSession" << "" << 2u << Status::Refused << "response 2";
+        QTest::newRow("user cancels")
+            << false << true << "BindShortcuts" << "" << 1u << Status::Refused << "response 1";
+        QTest::newRow("keys, no portal") << true << false << "" << "" << 0u << none << "ServiceUnknown";
+        QTest::newRow("keys, devices refused")
+            << true << true << "SelectDevices" << "" << 2u << none << "SelectDevices: response 2";
+        QTest::newRow("keys, user cancels the dialog")
+            << true << true << "Start" << "" << 1u << none << "Start: response 1 (cancelled)";
+        QTest::newRow("keys, dialog never answered")
+            << true << true << "Start" << "response" << 0u << none << "Start: no response";
     }
 
+    // Each failure ends within its bound without stalling the event loop, and leaves no half-made session.
     void failures()
     {
+        QFETCH(bool, keys);
         QFETCH(bool, portalRunning);
         QFETCH(QString, method);
         QFETCH(QString, silence);
@@ -280,19 +246,41 @@ private slots:
             control(QStringLiteral("SetSilence"), {method, silence});
         if (code != 0)
             control(QStringLiteral("SetResponseCode"), {method, code});
-
         const PortalTimeouts bounds{10, 1500, 2000};
-        GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), bounds);
-        Recorder recorder(portal);
-        StallMeter stall;
-        portal.setShortcuts({kShortcutA});
-        QTRY_COMPARE_WITH_TIMEOUT(recorder.results.size(), 1, 10000);
-        const PortalBindResult result = recorder.results.at(0);
-        QCOMPARE(result.status, status);
-        QVERIFY2(result.detail.contains(detail), qPrintable(result.detail));
-        QVERIFY2(stall.longest() < bounds.callMs / 2, qPrintable(QString::number(stall.longest())));
-        if (method == u"BindShortcuts") {
-            // The half-made session is not left behind, and nothing fires from it.
+        // A client that blocked on a silent portal would stall the event loop for a whole bound.
+        QElapsedTimer sinceTick;
+        qint64 longestStall = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] { longestStall = std::max(longestStall, sinceTick.restart()); });
+        sinceTick.start();
+        ticker.start(10);
+        if (keys) {
+            FakeLogSink lines;
+            RemoteDesktopKeys client(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), &lines, {}, bounds);
+            client.setRestoreToken(QStringLiteral("token-7"));
+            QSignalSpy changed(&client, &RemoteDesktopKeys::sessionChanged);
+            QSignalSpy tokens(&client, &RemoteDesktopKeys::restoreTokenChanged);
+            client.start();
+            QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 10000);
+            QVERIFY(!client.trusted());
+            QVERIFY(!client.postPasteChord());
+            QVERIFY(!client.postReturn());
+            QCOMPARE(tokens.count(), 0);
+            QCOMPARE(lines.lines.size(), 1);
+            QVERIFY2(lines.lines.at(0).contains(detail), qPrintable(lines.lines.at(0)));
+        } else {
+            GlobalShortcutsPortal portal(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), bounds);
+            Recorder recorder(portal);
+            portal.setShortcuts({kShortcutA});
+            QTRY_COMPARE_WITH_TIMEOUT(recorder.results.size(), 1, 10000);
+            QCOMPARE(recorder.results.at(0).status, status);
+            QVERIFY2(recorder.results.at(0).detail.contains(detail), qPrintable(recorder.results.at(0).detail));
+        }
+        QVERIFY2(longestStall < bounds.callMs / 2, qPrintable(QString::number(longestStall)));
+        if (keys && portalRunning) {
+            QTRY_VERIFY(log().contains(QStringLiteral("Session.Close zephyrlatch_keys_1")));
+            QVERIFY(log().filter(QStringLiteral("Keysym")).isEmpty());
+        } else if (method == u"BindShortcuts") {
             QTRY_VERIFY(log().contains(QStringLiteral("Session.Close zephyrlatch")));
             QVERIFY(!activate(kA));
         }
@@ -326,14 +314,9 @@ private slots:
         QVERIFY(keys->postReturn());
         focused = QStringLiteral("org.gnome.Console");
         QVERIFY(keys->postPasteChord());
-        QTRY_COMPARE(log().mid(4), QStringList({
-                                       QStringLiteral("Keysym ffe3 down"), QStringLiteral("Keysym 76 down"),
-                                       QStringLiteral("Keysym 76 up"), QStringLiteral("Keysym ffe3 up"),
-                                       QStringLiteral("Keysym ff0d down"), QStringLiteral("Keysym ff0d up"),
-                                       QStringLiteral("Keysym ffe3 down"), QStringLiteral("Keysym ffe1 down"),
-                                       QStringLiteral("Keysym 76 down"), QStringLiteral("Keysym 76 up"),
-                                       QStringLiteral("Keysym ffe1 up"), QStringLiteral("Keysym ffe3 up"),
-                                   }));
+        // Control+V; Return; Control+Shift+V for the terminal.
+        QTRY_COMPARE(log().mid(4).replaceInStrings(QStringLiteral("Keysym "), QString()).join(u' '),
+                     QStringLiteral("+ffe3 +76 -76 -ffe3 +ff0d -ff0d +ffe3 +ffe1 +76 -76 -ffe1 -ffe3"));
 
         keys.reset();
         RemoteDesktopKeys again(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), &lines, {}, generous());
@@ -350,60 +333,6 @@ private slots:
         QTRY_VERIFY(!again.trusted());
         QVERIFY(!again.postPasteChord());
         QCOMPARE(lines.lines.filter(QStringLiteral("ended the RemoteDesktop session")).size(), 1);
-    }
-
-    void remoteDesktopRefused_data()
-    {
-        QTest::addColumn<bool>("portalRunning");
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QString>("silence");
-        QTest::addColumn<uint>("code");
-        QTest::addColumn<QString>("detail");
-        QTest::newRow("no portal") << false << ""
-                                   << "" << 0u << "ServiceUnknown";
-        QTest::newRow("devices refused") << true << "SelectDevices"
-                                         << "" << 2u << "SelectDevices: response 2";
-        QTest::newRow("user cancels the dialog") << true << "Start"
-                                                 << "" << 1u << "Start: response 1 (cancelled)";
-        QTest::newRow("dialog never answered") << true << "Start"
-                                               << "response" << 0u << "Start: no response";
-    }
-
-    void remoteDesktopRefused()
-    {
-        QFETCH(bool, portalRunning);
-        QFETCH(QString, method);
-        QFETCH(QString, silence);
-        QFETCH(uint, code);
-        QFETCH(QString, detail);
-        if (!portalRunning)
-            stopStandIn();
-        if (!silence.isEmpty())
-            control(QStringLiteral("SetSilence"), {method, silence});
-        if (code != 0)
-            control(QStringLiteral("SetResponseCode"), {method, code});
-
-        const PortalTimeouts bounds{10, 1500, 2000};
-        FakeLogSink lines;
-        RemoteDesktopKeys keys(QDBusConnection::sessionBus(), QStringLiteral(ZL_APP_ID), &lines, {}, bounds);
-        keys.setRestoreToken(QStringLiteral("token-7"));
-        QSignalSpy changed(&keys, &RemoteDesktopKeys::sessionChanged);
-        QSignalSpy tokens(&keys, &RemoteDesktopKeys::restoreTokenChanged);
-        StallMeter stall;
-        keys.start();
-        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 10000);
-        QVERIFY(!keys.trusted());
-        QVERIFY(!keys.postPasteChord());
-        QVERIFY(!keys.postReturn());
-        QCOMPARE(tokens.count(), 0);
-        QCOMPARE(lines.lines.size(), 1);
-        QVERIFY2(lines.lines.at(0).contains(detail), qPrintable(lines.lines.at(0)));
-        QVERIFY2(stall.longest() < bounds.callMs / 2, qPrintable(QString::number(stall.longest())));
-        if (portalRunning) {
-            // The half-made session is closed, and not a key reached the desktop.
-            QTRY_VERIFY(!log().filter(QStringLiteral("Session.Close zephyrlatch_keys_1")).isEmpty());
-            QVERIFY(log().filter(QStringLiteral("Keysym")).isEmpty());
-        }
     }
 
 private:

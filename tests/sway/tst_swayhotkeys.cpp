@@ -3,28 +3,19 @@
 // events as the independent other side.
 #include "FakeLogSink.h"
 #include "FakeLoginItem.h"
+#include "HeadlessSway.h"
 #include "HotkeyManager.h"
 #include "KeyCodes.h"
 #include "SettingsStore.h"
 #include "SwayHotkeyService.h"
 
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <atomic>
+#include <algorithm>
 #include <memory>
-#include <thread>
-#include <vector>
 
 using namespace zl;
 
@@ -41,87 +32,35 @@ const char kConfig[] = "xwayland disable\n"
                        "bindsym $mod+t nop sentinel\n"
                        "bindcode Ctrl+Mod1+27 nop configured\n";
 
-QString chord(quint32 keyCode, quint32 modifiers)
+// Ctrl+Alt+key as key_presser's evdev codes.
+QString chord(quint32 keyCode)
 {
-    QStringList codes;
-    if (modifiers & Modifier::Control)
-        codes << QStringLiteral("29");
-    if (modifiers & Modifier::Option)
-        codes << QStringLiteral("56");
-    codes << QString::number(*KeyCodes::x11KeyCode(keyCode) - 8);
-    return codes.join(u'+');
+    return QStringLiteral("29+56+%1").arg(*KeyCodes::x11KeyCode(keyCode) - 8);
 }
 
 ShortcutItem shortcut(const QString &name, quint32 keyCode, bool enabled = true)
 {
-    return ShortcutItem{QUuid::createUuid(),    name,    enabled, ActionType::RunCommand,
-                        QStringLiteral("true"), keyCode, kCtrlAlt};
+    return ShortcutItem{QUuid::createUuid(), name, enabled, ActionType::RunCommand, QStringLiteral("true"), keyCode,
+                        kCtrlAlt};
 }
 
-// A compositor stand-in that answers every request with reply and keeps the connection open.
-class FakeCompositor
-{
-public:
-    FakeCompositor(const QString &path, QByteArray reply) : m_reply(std::move(reply))
-    {
-        m_listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof(address.sun_path));
-        ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof(address));
-        ::listen(m_listener, 16);
-        m_server = std::thread([this] { serve(); });
-    }
-    ~FakeCompositor()
-    {
-        m_stop = true;
-        m_server.join();
-        for (std::thread &thread : m_clients)
-            thread.join();
-        ::close(m_listener);
-    }
-    int connections() const { return m_connections; }
-
-private:
-    void serve()
-    {
-        while (!m_stop) {
-            pollfd listener{m_listener, POLLIN, 0};
-            if (::poll(&listener, 1, 50) <= 0)
-                continue;
-            const int fd = ::accept(m_listener, nullptr, nullptr);
-            ++m_connections;
-            m_clients.emplace_back([this, fd] {
-                char buffer[4096];
-                pollfd peer{fd, POLLIN, 0};
-                for (bool answered = false; !m_stop && ::poll(&peer, 1, 50) >= 0;) {
-                    if (!(peer.revents & POLLIN))
-                        continue;
-                    if (::read(fd, buffer, sizeof(buffer)) <= 0)
-                        break;
-                    if (!answered && ::write(fd, m_reply.constData(), size_t(m_reply.size())) > 0)
-                        answered = true;
-                }
-                ::close(fd);
-            });
-        }
-    }
-
-    QByteArray m_reply;
-    int m_listener = -1;
-    std::atomic<bool> m_stop = false;
-    std::atomic<int> m_connections = 0;
-    std::thread m_server;
-    std::vector<std::thread> m_clients; // the server thread's alone until it ends
-};
-
-QByteArray frame(const char *magic, quint32 length, quint32 type, const QByteArray &payload)
-{
-    QByteArray bytes(magic, 6);
-    bytes.append(reinterpret_cast<const char *>(&length), 4);
-    bytes.append(reinterpret_cast<const char *>(&type), 4);
-    return bytes + payload;
-}
+// A compositor stand-in: answers the first request of every connection with the hex bytes of
+// argv[2], keeps the connection open and prints a line per connection.
+const char kFakeCompositor[] = R"(
+import socket, sys, threading
+server = socket.socket(socket.AF_UNIX)
+server.bind(sys.argv[1])
+server.listen(16)
+def serve(peer):
+    if peer.recv(4096):
+        peer.sendall(bytes.fromhex(sys.argv[2]))
+    while peer.recv(4096):
+        pass
+while True:
+    peer = server.accept()[0]
+    print(flush=True)
+    threading.Thread(target=serve, args=(peer,), daemon=True).start()
+)";
 
 } // namespace
 
@@ -130,29 +69,221 @@ class SwayHotkeysTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void enabledShortcutsFireOncePerPress();
-    void editsRegisterAgain();
-    void compositorRestartAndReload();
-    void quitLeavesNoBinding();
-    void realProgramServesHotkeys();
-    void badPeers_data();
-    void badPeers();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_socket = qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/sway-test.sock");
+        qputenv("SWAYSOCK", QFile::encodeName(m_socket));
+        connect(&m_watch, &QProcess::readyReadStandardOutput, this, [this] {
+            while (m_watch.canReadLine()) {
+                const QJsonObject event = QJsonDocument::fromJson(m_watch.readLine()).object();
+                if (event.contains(u"binding"))
+                    m_seen.append(event.value(u"binding").toObject().value(u"command").toString());
+            }
+        });
+        QVERIFY(startSway());
+        m_store = std::make_unique<SettingsStore>(m_loginItem, m_dir.filePath(QStringLiteral("z.conf")));
+        m_store->setShortcuts({shortcut(QStringLiteral("Enabled"), kKeyE),
+                               shortcut(QStringLiteral("Disabled"), kKeyO, false),
+                               shortcut(QStringLiteral("Taken"), kKeyR)});
+        m_service = std::make_unique<SwayHotkeyService>(m_socket, &m_log);
+        m_manager = std::make_unique<HotkeyManager>(m_service.get(), &m_log,
+                                                    [this](const ShortcutItem &item) { m_runs.append(item.name); });
+        m_manager->bind(*m_store);
+        QCoreApplication::processEvents();
+        QVERIFY(m_service->isConnected());
+    }
+
+    void cleanupTestCase()
+    {
+        m_manager.reset();
+        m_service.reset();
+        m_watch.kill();
+        m_watch.waitForFinished();
+        m_sway.terminate();
+        m_sway.waitForFinished();
+    }
+
+    void enabledShortcutsFireOncePerPress()
+    {
+        QVERIFY(m_log.lines.contains(QStringLiteral("Zephyrlatch: RegisterEventHotKey failed for Taken: 10")));
+        QCOMPARE(press({chord(kKeyE), chord(kKeyE), chord(kKeyO), chord(kKeyR)}), 2);
+        QCOMPARE(press({chord(kKeyR)}, QStringLiteral("nop configured")), 1);
+        QTRY_COMPARE(m_runs, (QStringList{QStringLiteral("Enabled"), QStringLiteral("Enabled")}));
+    }
+
+    void editsRegisterAgain()
+    {
+        QList<ShortcutItem> list = m_store->shortcuts();
+        list[0].keyCode = kKeyW;
+        list[1].isEnabled = true;
+        list.removeLast();
+        edit(list);
+        QCOMPARE(press({chord(kKeyE), chord(kKeyW), chord(kKeyO)}), 2);
+        QTRY_COMPARE(m_runs.mid(2), (QStringList{QStringLiteral("Enabled"), QStringLiteral("Disabled")}));
+
+        // The deleted shortcut's binding is gone from sway, not merely ignored here.
+        list.removeFirst();
+        edit(list);
+        QCOMPARE(press({chord(kKeyW)}), 0);
+        QCOMPARE(press({chord(kKeyO)}), 1);
+        QTRY_COMPARE(m_runs.size(), 5);
+    }
+
+    void compositorRestartAndReload()
+    {
+        QSignalSpy connected(m_service.get(), &SwayHotkeyService::connected);
+        m_sway.terminate();
+        QVERIFY(m_sway.waitForFinished(10000));
+        m_watch.waitForFinished(10000);
+        QTRY_VERIFY(!m_service->isConnected());
+        QVERIFY(startSway());
+        QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty(), 15000);
+        QCOMPARE(press({chord(kKeyO)}), 1);
+        QTRY_COMPARE(m_runs.size(), 6);
+
+        // A configuration reload drops runtime bindings; they come back.
+        QCOMPARE(QProcess::execute(QStringLiteral("swaymsg"), {QStringLiteral("reload")}), 0);
+        int fired = 0;
+        for (QDeadlineTimer deadline(10000); fired < 1 && !deadline.hasExpired();)
+            fired = press({chord(kKeyO)});
+        QCOMPARE(fired, 1);
+        QTRY_COMPARE(m_runs.size(), 7);
+    }
+
+    void quitLeavesNoBinding()
+    {
+        m_manager->reregister({});
+        m_manager.reset();
+        m_service.reset();
+        QCOMPARE(press({chord(kKeyO)}), 0);
+    }
+
+    // The program picks the sway back end, binds once its window has shown, pastes through sway's
+    // virtual keyboard with no X server at all, and leaves no binding behind when it ends.
+    void realProgramServesHotkeys()
+    {
+        const QString config = m_dir.filePath(QStringLiteral("program/config"));
+        const QString ran = m_dir.filePath(QStringLiteral("program/ran.log"));
+        QVERIFY(QDir().mkpath(config + QStringLiteral("/zephyrlatch")));
+        ShortcutItem item = shortcut(QStringLiteral("Log"), kKeyU);
+        item.payload = QStringLiteral("echo ran >> '%1'").arg(ran);
+        QSettings(config + QStringLiteral("/zephyrlatch/zephyrlatch.conf"), QSettings::NativeFormat)
+            .setValue(QStringLiteral("shortcuts.v1"), ShortcutItem::encodeList({item}));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/sh"));
+        // Qt 6.4's Wayland plugin leaves protocol objects behind at exit; leaks of the program are
+        // checked by the X11 end-to-end tests.
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+        QProcess program;
+        QByteArray errors;
+        connect(&program, &QProcess::readyReadStandardError, this, [&] { errors += program.readAllStandardError(); });
+        program.setProcessEnvironment(env);
+        program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/zephyrlatch"), {});
+        QTRY_VERIFY2_WITH_TIMEOUT(errors.contains("served by the sway/i3 IPC"), errors.constData(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(press({chord(kKeyU)}), 1, 15000);
+        QTRY_VERIFY(QFileInfo::exists(ran));
+        QVERIFY2(!errors.contains("unavailable"), errors.constData());
+
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+        QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0,
+                 errors.right(4000).constData());
+        QCOMPARE(press({chord(kKeyU)}), 0);
+    }
+
+    void badPeers_data()
+    {
+        // The reply's bytes in hex: magic, payload length and type (little-endian), payload.
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("another user's socket") << QString() << QStringLiteral("belongs to another user");
+        QTest::newRow("oversized") << "69332d697063 f0ffffff 02000000 7b" << QStringLiteral("4294967280 bytes");
+        QTest::newRow("no magic") << "69332d78797a 02000000 02000000 7b7d" << QStringLiteral("magic");
+        QTest::newRow("not JSON") << "69332d697063 03000000 02000000 7b7b7b" << QStringLiteral("subscription");
+    }
+
+    void badPeers()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, logged);
+        QString path = qEnvironmentVariable("ZL_FOREIGN_SOCKET");
+        if (reply.isEmpty() && path.isEmpty())
+            QSKIP("needs the harness to run as root");
+        QProcess fake;
+        if (!reply.isEmpty()) {
+            path = m_dir.filePath(QStringLiteral("fake.sock"));
+            QFile::remove(path);
+            fake.start(QStringLiteral("python3"), {QStringLiteral("-c"), kFakeCompositor, path, reply});
+            QTRY_VERIFY(QFileInfo::exists(path));
+        }
+        FakeLogSink log;
+        SwayHotkeyService service(path, &log);
+        QVERIFY(!service.isConnected());
+        HotkeyRef ref = 0;
+        QCOMPARE(service.registerHotkey(kKeyE, kCtrlAlt, HotkeyIdentifier{1, 1}, &ref), 0);
+        QVERIFY2(log.lines.join(u'\n').contains(logged), qPrintable(log.lines.join(u'\n')));
+        if (!reply.isEmpty()) {
+            // It keeps trying, with growing pauses rather than a busy loop.
+            QByteArray connections;
+            QTRY_VERIFY_WITH_TIMEOUT((connections += fake.readAllStandardOutput()).count('\n') >= 6, 10000);
+            QVERIFY(connections.count('\n') < 40);
+            QVERIFY(!service.isConnected());
+            fake.kill();
+            fake.waitForFinished();
+        }
+    }
 
 private:
-    bool startSway();
-    QStringList press(const QStringList &chords);
-    static int ours(const QStringList &commands);
-    void edit(const QList<ShortcutItem> &list);
-    void startManager();
+    // Sway and a watcher of its binding events; the children started later find both in the environment.
+    bool startSway()
+    {
+        const QString display =
+            test::startSway(m_sway, m_dir.filePath(QStringLiteral("sway.config")), kConfig, m_socket);
+        if (display.isEmpty())
+            return false;
+        qputenv("WAYLAND_DISPLAY", display.toUtf8());
+        m_watch.start(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-m"), QStringLiteral("-t"),
+                                                  QStringLiteral("subscribe"), QStringLiteral("[\"binding\"]")});
+        // Once a press reaches the watcher, no later binding event is missed.
+        for (QDeadlineTimer watching(10000); !watching.hasExpired();) {
+            if (press({}) == 0)
+                return true;
+        }
+        return false;
+    }
+
+    // How many binding events starting with command the chords caused; -1 when the sentinel pressed
+    // after them never arrived, so a press that did not happen cannot pass for one that ran nothing.
+    int press(const QStringList &chords, const QString &command = kOurs)
+    {
+        const qsizetype before = m_seen.size();
+        QProcess::execute(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_key_presser"),
+                          chords + QStringList{kSentinel});
+        const auto seen = [&] { return m_seen.mid(before); };
+        for (QDeadlineTimer deadline(5000); !deadline.hasExpired() && !seen().contains(QStringLiteral("nop sentinel"));)
+            QTest::qWait(10);
+        const QStringList events = seen();
+        const qsizetype end = events.indexOf(QStringLiteral("nop sentinel"));
+        return end < 0 ? -1 : int(std::count_if(events.begin(), events.begin() + end, [&](const QString &c) {
+            return c.startsWith(command);
+        }));
+    }
+
+    // The manager hears of a change on the next turn and the service lets go of a removed binding at
+    // the end of that one; a press must come after both.
+    void edit(const QList<ShortcutItem> &list)
+    {
+        m_store->setShortcuts(list);
+        QTest::qWait(20);
+    }
 
     QTemporaryDir m_dir;
     QString m_socket;
-    QString m_wayland;
     QProcess m_sway;
     QProcess m_watch;
-    QByteArray m_watchBuffer;
     QStringList m_seen;
     FakeLoginItem m_loginItem;
     std::unique_ptr<SettingsStore> m_store;
@@ -161,270 +292,6 @@ private:
     std::unique_ptr<HotkeyManager> m_manager;
     QStringList m_runs;
 };
-
-bool SwayHotkeysTest::startSway()
-{
-    QFile::remove(m_socket);
-    QFile config(m_dir.filePath(QStringLiteral("sway.config")));
-    if (!config.open(QIODevice::WriteOnly) || config.write(kConfig) < 0)
-        return false;
-    config.close();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("SWAYSOCK"), m_socket);
-    m_sway.setProcessEnvironment(env);
-    m_sway.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_sway.setStandardOutputFile(QProcess::nullDevice());
-    m_sway.start(QStringLiteral("sway"), {QStringLiteral("-c"), config.fileName()});
-    const QDir runtime(qEnvironmentVariable("XDG_RUNTIME_DIR"));
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired() && m_sway.state() != QProcess::NotRunning) {
-        const QStringList displays = runtime.entryList({QStringLiteral("wayland-*")}, QDir::System)
-                                         .filter(QRegularExpression(QStringLiteral("^wayland-\\d+$")));
-        if (QFileInfo(m_socket).exists() && !displays.isEmpty()) {
-            m_wayland = displays.first();
-            break;
-        }
-        QTest::qWait(20);
-    }
-    if (m_wayland.isEmpty())
-        return false;
-    m_watchBuffer.clear();
-    m_watch.setProcessEnvironment(env);
-    m_watch.start(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-m"), QStringLiteral("-t"),
-                                              QStringLiteral("subscribe"), QStringLiteral("[\"binding\"]")});
-    // Once a press reaches the watcher, no later binding event is missed.
-    m_seen.clear();
-    for (QDeadlineTimer watching(10000); !m_seen.contains(QStringLiteral("nop sentinel")) && !watching.hasExpired();)
-        press({});
-    return m_seen.contains(QStringLiteral("nop sentinel"));
-}
-
-QStringList SwayHotkeysTest::press(const QStringList &chords)
-{
-    const qsizetype before = m_seen.size();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("WAYLAND_DISPLAY"), m_wayland);
-    QProcess presser;
-    presser.setProcessEnvironment(env);
-    presser.setProcessChannelMode(QProcess::ForwardedChannels);
-    presser.start(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_key_presser"),
-                  chords + QStringList{kSentinel});
-    presser.waitForFinished(10000);
-    QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired() && !m_seen.mid(before).contains(QStringLiteral("nop sentinel")))
-        QTest::qWait(10);
-    QStringList seen = m_seen.mid(before);
-    return seen.mid(0, seen.indexOf(QStringLiteral("nop sentinel")));
-}
-
-int SwayHotkeysTest::ours(const QStringList &commands)
-{
-    return int(std::count_if(commands.begin(), commands.end(), [](const QString &c) { return c.startsWith(kOurs); }));
-}
-
-// The manager hears of a change on the next turn and the service lets go of a removed binding at
-// the end of that one; a press must come after both.
-void SwayHotkeysTest::edit(const QList<ShortcutItem> &list)
-{
-    m_store->setShortcuts(list);
-    QTest::qWait(20);
-}
-
-void SwayHotkeysTest::startManager()
-{
-    m_service = std::make_unique<SwayHotkeyService>(m_socket, &m_log);
-    m_manager = std::make_unique<HotkeyManager>(m_service.get(), &m_log,
-                                                [this](const ShortcutItem &item) { m_runs.append(item.name); });
-    m_manager->bind(*m_store);
-    QCoreApplication::processEvents();
-}
-
-void SwayHotkeysTest::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    m_socket = qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/sway-test.sock");
-    connect(&m_watch, &QProcess::readyReadStandardOutput, this, [this] {
-        m_watchBuffer.append(m_watch.readAllStandardOutput());
-        for (qsizetype end; (end = m_watchBuffer.indexOf('\n')) >= 0; m_watchBuffer.remove(0, end + 1)) {
-            const QJsonObject event = QJsonDocument::fromJson(m_watchBuffer.left(end)).object();
-            if (event.contains(u"binding"))
-                m_seen.append(event.value(u"binding").toObject().value(u"command").toString());
-        }
-    });
-    QVERIFY(startSway());
-    m_store = std::make_unique<SettingsStore>(m_loginItem, m_dir.filePath(QStringLiteral("z.conf")));
-    m_store->setShortcuts({shortcut(QStringLiteral("Enabled"), kKeyE),
-                           shortcut(QStringLiteral("Disabled"), kKeyO, false),
-                           shortcut(QStringLiteral("Taken"), kKeyR)});
-    startManager();
-    QVERIFY(m_service->isConnected());
-}
-
-void SwayHotkeysTest::cleanupTestCase()
-{
-    m_manager.reset();
-    m_service.reset();
-    m_watch.kill();
-    m_watch.waitForFinished();
-    m_sway.terminate();
-    m_sway.waitForFinished();
-}
-
-void SwayHotkeysTest::enabledShortcutsFireOncePerPress()
-{
-    QVERIFY(m_log.lines.contains(QStringLiteral("Zephyrlatch: RegisterEventHotKey failed for Taken: 10")));
-    const QStringList seen =
-        press({chord(kKeyE, kCtrlAlt), chord(kKeyE, kCtrlAlt), chord(kKeyO, kCtrlAlt), chord(kKeyR, kCtrlAlt)});
-    QCOMPARE(ours(seen), 2);
-    QVERIFY(seen.contains(QStringLiteral("nop configured")));
-    QTRY_COMPARE(m_runs, (QStringList{QStringLiteral("Enabled"), QStringLiteral("Enabled")}));
-}
-
-void SwayHotkeysTest::editsRegisterAgain()
-{
-    QList<ShortcutItem> list = m_store->shortcuts();
-    list[0].keyCode = kKeyW;
-    list[1].isEnabled = true;
-    list.removeLast();
-    edit(list);
-    QCOMPARE(ours(press({chord(kKeyE, kCtrlAlt), chord(kKeyW, kCtrlAlt), chord(kKeyO, kCtrlAlt)})), 2);
-    QTRY_COMPARE(m_runs.mid(2), (QStringList{QStringLiteral("Enabled"), QStringLiteral("Disabled")}));
-
-    // The deleted shortcut's binding is gone from sway, not merely ignored here.
-    list.removeFirst();
-    edit(list);
-    QCOMPARE(ours(press({chord(kKeyW, kCtrlAlt)})), 0);
-    QCOMPARE(ours(press({chord(kKeyO, kCtrlAlt)})), 1);
-    QTRY_COMPARE(m_runs.size(), 5);
-}
-
-void SwayHotkeysTest::compositorRestartAndReload()
-{
-    QSignalSpy connected(m_service.get(), &SwayHotkeyService::connected);
-    m_sway.terminate();
-    QVERIFY(m_sway.waitForFinished(10000));
-    m_watch.waitForFinished(10000);
-    QTRY_VERIFY(!m_service->isConnected());
-    QVERIFY(startSway());
-    QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty(), 15000);
-    QCOMPARE(ours(press({chord(kKeyO, kCtrlAlt)})), 1);
-    QTRY_COMPARE(m_runs.size(), 6);
-
-    // A configuration reload drops runtime bindings; they come back.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("SWAYSOCK"), m_socket);
-    QProcess reload;
-    reload.setProcessEnvironment(env);
-    reload.start(QStringLiteral("swaymsg"), {QStringLiteral("reload")});
-    QVERIFY(reload.waitForFinished(10000));
-    QCOMPARE(reload.exitCode(), 0);
-    QDeadlineTimer deadline(10000);
-    int fired = 0;
-    while (fired == 0 && !deadline.hasExpired())
-        fired = ours(press({chord(kKeyO, kCtrlAlt)}));
-    QCOMPARE(fired, 1);
-    QTRY_COMPARE(m_runs.size(), 7);
-}
-
-void SwayHotkeysTest::quitLeavesNoBinding()
-{
-    m_manager->reregister({});
-    m_manager.reset();
-    m_service.reset();
-    QCOMPARE(ours(press({chord(kKeyO, kCtrlAlt)})), 0);
-}
-
-void SwayHotkeysTest::realProgramServesHotkeys()
-{
-    const QString config = m_dir.filePath(QStringLiteral("program/config"));
-    const QString ran = m_dir.filePath(QStringLiteral("program/ran.log"));
-    QVERIFY(QDir().mkpath(config + QStringLiteral("/zephyrlatch")));
-    {
-        QSettings seed(config + QStringLiteral("/zephyrlatch/zephyrlatch.conf"), QSettings::NativeFormat);
-        ShortcutItem item = shortcut(QStringLiteral("Log"), kKeyU);
-        item.payload = QStringLiteral("echo ran >> '%1'").arg(ran);
-        seed.setValue(QStringLiteral("shortcuts.v1"), ShortcutItem::encodeList({item}));
-    }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
-    env.insert(QStringLiteral("WAYLAND_DISPLAY"), m_wayland);
-    env.insert(QStringLiteral("SWAYSOCK"), m_socket);
-    env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/sh"));
-    // Qt 6.4's Wayland plugin leaves protocol objects behind at exit; leaks of the program are
-    // checked by the X11 end-to-end tests.
-    env.insert(QStringLiteral("ASAN_OPTIONS"),
-               env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
-    QProcess program;
-    QByteArray errors;
-    connect(&program, &QProcess::readyReadStandardError, this, [&] { errors += program.readAllStandardError(); });
-    program.setProcessEnvironment(env);
-    program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/zephyrlatch"), {});
-    QTRY_VERIFY2_WITH_TIMEOUT(errors.contains("served by the sway/i3 IPC"), errors.constData(), 15000);
-    // The program binds its hotkeys once its window has shown; until then a press finds nothing.
-    for (int attempt = 0; attempt < 15 && !QFileInfo::exists(ran); ++attempt) {
-        press({chord(kKeyU, kCtrlAlt)});
-        for (QDeadlineTimer wait(1000); !QFileInfo::exists(ran) && !wait.hasExpired();)
-            QTest::qWait(10);
-    }
-    QVERIFY(QFileInfo::exists(ran));
-    // With no X server at all, pasting still has sway's virtual keyboard.
-    QVERIFY2(!errors.contains("unavailable"), errors.constData());
-    const auto runs = [&] {
-        QFile file(ran);
-        return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : -1;
-    };
-    const qsizetype before = runs();
-
-    // The trigger command, as a desktop's own binding would run it.
-    QProcess trigger;
-    trigger.setProcessEnvironment(env);
-    trigger.start(program.program(), {QStringLiteral("--run"), QStringLiteral("Log")});
-    QVERIFY(trigger.waitForFinished(10000));
-    QCOMPARE(trigger.exitCode(), 0);
-    QTRY_COMPARE(runs(), before + 1);
-
-    program.terminate();
-    QVERIFY(program.waitForFinished(10000));
-    QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0, errors.right(4000).constData());
-    QCOMPARE(ours(press({chord(kKeyU, kCtrlAlt)})), 0);
-}
-
-void SwayHotkeysTest::badPeers_data()
-{
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QString>("logged");
-    QTest::newRow("another user's socket") << QByteArray() << QStringLiteral("belongs to another user");
-    QTest::newRow("oversized") << frame("i3-ipc", 0xFFFFFFF0u, 2, "{") << QStringLiteral("4294967280 bytes");
-    QTest::newRow("no magic") << frame("i3-xyz", 2, 2, "{}") << QStringLiteral("magic");
-    QTest::newRow("not JSON") << frame("i3-ipc", 3, 2, "{{{") << QStringLiteral("subscription");
-}
-
-void SwayHotkeysTest::badPeers()
-{
-    QFETCH(QByteArray, reply);
-    QFETCH(QString, logged);
-    std::unique_ptr<FakeCompositor> fake;
-    QString path = qEnvironmentVariable("ZL_FOREIGN_SOCKET");
-    if (reply.isEmpty() && path.isEmpty())
-        QSKIP("needs the harness to run as root");
-    if (!reply.isEmpty()) {
-        path = m_dir.filePath(QStringLiteral("fake.sock"));
-        QFile::remove(path);
-        fake = std::make_unique<FakeCompositor>(path, reply);
-    }
-    FakeLogSink log;
-    SwayHotkeyService service(path, &log);
-    QVERIFY(!service.isConnected());
-    HotkeyRef ref = 0;
-    QCOMPARE(service.registerHotkey(kKeyE, kCtrlAlt, HotkeyIdentifier{1, 1}, &ref), 0);
-    QVERIFY(log.lines.join(u'\n').contains(logged));
-    if (fake) {
-        // It keeps trying, with growing pauses rather than a busy loop.
-        QTRY_VERIFY_WITH_TIMEOUT(fake->connections() >= 6, 10000);
-        QVERIFY(fake->connections() < 40);
-        QVERIFY(!service.isConnected());
-    }
-}
 
 QTEST_GUILESS_MAIN(SwayHotkeysTest)
 #include "tst_swayhotkeys.moc"

@@ -3,22 +3,17 @@
 // the paste target runs as a native Wayland window.
 #include "EventLoopScheduler.h"
 #include "FakeLogSink.h"
+#include "HeadlessSway.h"
 #include "PasteSequence.h"
 #include "WaylandAccessibilityTrust.h"
 #include "WaylandPasteboard.h"
 #include "WaylandSyntheticKeys.h"
 
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <sys/prctl.h>
 
 #include <csignal>
 #include <memory>
@@ -32,19 +27,6 @@ const char kConfig[] = "xwayland disable\n"
                        "input type:keyboard repeat_delay 60000\n";
 
 using Types = QMap<QString, QByteArray>;
-
-bool focusedPid(const QJsonObject &node, qint64 pid)
-{
-    if (node.value(QStringLiteral("focused")).toBool() && node.value(QStringLiteral("pid")).toInteger() == pid)
-        return true;
-    for (const QString &key : {QStringLiteral("nodes"), QStringLiteral("floating_nodes")}) {
-        for (const QJsonValue child : node.value(key).toArray()) {
-            if (focusedPid(child.toObject(), pid))
-                return true;
-        }
-    }
-    return false;
-}
 
 PasteboardSnapshot severalTypes()
 {
@@ -67,295 +49,239 @@ class WaylandPasteTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void cleanup();
-    void trust_data();
-    void trust();
-    void pasteArrives_data();
-    void pasteArrives();
-    void clipboardRestoredByteForByte_data();
-    void clipboardRestoredByteForByte();
-    void otherClientsCopyAndRead();
-    void stalledOwnerIsBounded();
+    void initTestCase()
+    {
+        const QString socket = m_dir.filePath(QStringLiteral("sway.sock"));
+        qputenv("SWAYSOCK", QFile::encodeName(socket));
+        const QString display = test::startSway(m_sway, m_dir.filePath(QStringLiteral("sway.config")), kConfig, socket);
+        QVERIFY2(!display.isEmpty(), "sway did not start");
+        qputenv("WAYLAND_DISPLAY", display.toUtf8());
+        qputenv("QT_QPA_PLATFORM", "wayland"); // for the paste target
+        QVERIFY(WaylandAccessibilityTrust().isTrusted());
+        QVERIFY(m_pasteboard.available());
+        // Headless sway has no keyboard: its seat then has no keyboard capability, and a window mapped
+        // meanwhile gets its wl_keyboard only after our first keys went out. Real seats have a keyboard.
+        QVERIFY(m_keys.available());
+    }
+
+    void cleanupTestCase()
+    {
+        m_sway.terminate();
+        m_sway.waitForFinished(5000);
+    }
+
+    // Each paste has a sequence of its own, so that no restore still due reaches the next test.
+    void cleanup()
+    {
+        if (m_target) {
+            m_target->closeWriteChannel();
+            m_target->waitForFinished(5000);
+            m_target.reset();
+        }
+        m_appId.clear();
+        m_log.lines.clear();
+    }
+
+    // Without a compositor nothing is claimed and nothing hangs.
+    void withoutCompositor()
+    {
+        const QByteArray display = qgetenv("WAYLAND_DISPLAY");
+        qputenv("WAYLAND_DISPLAY", "wayland-none");
+        WaylandPasteboard pasteboard;
+        WaylandSyntheticKeys keys;
+        const bool claimed = WaylandAccessibilityTrust().isTrusted() || keys.available() || pasteboard.available()
+                             || keys.postReturn() || pasteboard.snapshot().has_value();
+        qputenv("WAYLAND_DISPLAY", display);
+        QVERIFY(!claimed);
+    }
+
+    void pasteArrives_data()
+    {
+        QTest::addColumn<QString>("appId");
+        QTest::addColumn<bool>("terminal");
+        QTest::addColumn<bool>("holdAlt");
+        QTest::addColumn<QString>("keys");
+        const QString chord = QStringLiteral("Ctrl+Control\nCtrl+V\nReturn\n");
+        QTest::newRow("text and Return") << QStringLiteral("zl_paste_target") << false << false << chord;
+        QTest::newRow("terminal gets Control+Shift+V")
+            << QStringLiteral("foot") << true << false << "Ctrl+Control\nCtrl+Shift+Shift\nCtrl+Shift+V\nReturn\n";
+        QTest::newRow("Alt still held on another keyboard") << QString() << false << true << chord;
+    }
+
+    void pasteArrives()
+    {
+        QFETCH(QString, appId);
+        QFETCH(bool, terminal);
+        QFETCH(bool, holdAlt);
+        QFETCH(QString, keys);
+        const QString text = QStringLiteral("Grüße\t日本語 🙂\nsecond line");
+        startTarget(terminal);
+        m_appId = appId;
+        QProcess holder;
+        if (holdAlt) {
+            // wtype is a keyboard of its own, as the user's real one is: Alt+X stays down meanwhile.
+            holder.start(QStringLiteral("wtype"), {QStringLiteral("-M"), QStringLiteral("alt"), QStringLiteral("-P"),
+                                                   QStringLiteral("x"), QStringLiteral("-s"), QStringLiteral("20000"),
+                                                   QStringLiteral("-p"), QStringLiteral("x"), QStringLiteral("-m"),
+                                                   QStringLiteral("alt")});
+            QTRY_VERIFY_WITH_TIMEOUT(targetFile(QStringLiteral(".keys")).contains(QStringLiteral("Alt+X")), 10000);
+        }
+        PasteSequence paste(m_pasteboard, m_keys, m_scheduler, m_log);
+        paste.paste(text, true);
+        QTRY_VERIFY2_WITH_TIMEOUT(targetFile().endsWith(text + u'\n'), qPrintable(targetFile(QStringLiteral(".keys"))),
+                                  10000);
+        // Exactly the chord's modifiers, none of the other keyboard's.
+        QVERIFY2(targetFile(QStringLiteral(".keys")).endsWith(keys), qPrintable(targetFile(QStringLiteral(".keys"))));
+    }
+
+    void clipboardRestoredByteForByte_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QByteArray>("bytes");
+        for (const PasteboardFormat &format : severalTypes()) {
+            if (!format.data.isEmpty())
+                QTest::addRow("wl-copy %s", qPrintable(format.type)) << format.type << format.data;
+        }
+        QTest::newRow("several types, one empty") << QString() << QByteArray();
+    }
+
+    void clipboardRestoredByteForByte()
+    {
+        QFETCH(QString, type);
+        QFETCH(QByteArray, bytes);
+        startTarget(false);
+        QProcess owner;
+        if (type.isEmpty()) {
+            owner.start(QCoreApplication::applicationFilePath(), {QStringLiteral("own")});
+            QTRY_COMPARE_WITH_TIMEOUT(clipboard().keys().size(), severalTypes().size(), 10000);
+        } else {
+            copyWithWlCopy(type, bytes);
+        }
+        const Types before = clipboard();
+        PasteSequence paste(m_pasteboard, m_keys, m_scheduler, m_log);
+        paste.paste(QStringLiteral("pasted"), false);
+        QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("pasted"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(clipboard(), before, 10000);
+        if (type.isEmpty()) {
+            for (const PasteboardFormat &format : severalTypes())
+                QCOMPARE(before.value(format.type), format.data);
+        } else {
+            QCOMPARE(before.value(type), bytes);
+        }
+    }
+
+    // What the paste sequence asks between chord and restore: a copy made meanwhile, and who read the text.
+    void otherClientsCopyAndRead()
+    {
+        m_pasteboard.setSecretText(QStringLiteral("secret ✓"));
+        const Types offered = clipboard();
+        QCOMPARE(offered.value(QStringLiteral("x-kde-passwordManagerHint")), "secret");
+        QCOMPARE(offered.value(QStringLiteral("text/plain;charset=utf-8")), QStringLiteral("secret ✓").toUtf8());
+        // One read per text type; the hint is no read of the text.
+        QTRY_COMPARE(m_pasteboard.textReads(), offered.size() - 1);
+        QVERIFY(!m_pasteboard.takenByOther());
+
+        copyWithWlCopy(QStringLiteral("text/plain"), "copied meanwhile");
+        QVERIFY(m_pasteboard.takenByOther());
+        const std::optional<PasteboardSnapshot> snapshot = m_pasteboard.snapshot();
+        QVERIFY(snapshot);
+        QVERIFY(snapshot->contains(PasteboardFormat{QStringLiteral("text/plain"), "copied meanwhile"}));
+
+        m_pasteboard.write(*snapshot);
+        QVERIFY(!m_pasteboard.takenByOther());
+        m_pasteboard.clear();
+        QVERIFY(!m_pasteboard.takenByOther());
+        QVERIFY(!m_pasteboard.snapshot());
+    }
+
+    // An owner that never answers (here: one served by our own blocked event loop) ends the snapshot
+    // within its bound, and answering a reader that left later does not kill the process (SIGPIPE).
+    void stalledOwnerIsBounded()
+    {
+        // Qt may leave SIGPIPE ignored once it started a child process; the program has it fatal.
+        std::signal(SIGPIPE, SIG_DFL);
+        WaylandPasteboard owner;
+        owner.setSecretText(QStringLiteral("stalled"));
+        QTRY_VERIFY(m_pasteboard.takenByOther());
+        const std::optional<PasteboardSnapshot> snapshot = m_pasteboard.snapshot();
+        QVERIFY(snapshot);
+        QVERIFY(snapshot->isEmpty());
+        // Counted as the owner answers the reader that left.
+        QTRY_VERIFY(owner.textReads() > 0);
+        QCOMPARE(clipboard().value(QStringLiteral("text/plain;charset=utf-8")), QByteArray("stalled"));
+    }
 
 private:
-    void startTarget(bool terminal);
-    QString targetFile(const QString &suffix = {}) const;
-    QByteArray runTool(const QString &program, const QStringList &args);
-    Types clipboard();
-    void copyWithWlCopy(const QString &type, const QByteArray &bytes);
+    void startTarget(bool terminal)
+    {
+        QFile::remove(m_out);
+        QFile::remove(m_out + QStringLiteral(".keys"));
+        m_target = std::make_unique<QProcess>();
+        m_target->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QStringList args{m_out};
+        if (terminal)
+            args << QStringLiteral("--terminal");
+        m_target->start(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_paste_target"), args);
+        QVERIFY(m_target->waitForStarted());
+        const QString focus = QStringLiteral("[pid=%1] focus").arg(m_target->processId());
+        QTRY_VERIFY_WITH_TIMEOUT(runTool(QStringLiteral("swaymsg"), {QStringLiteral("-r"), focus}).contains("true"),
+                                 10000);
+        QTRY_VERIFY(QFile::exists(m_out));
+    }
+
+    // The target's text field; ".keys" its key presses one a line.
+    QString targetFile(const QString &suffix = {}) const
+    {
+        QFile file(m_out + suffix);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    // Runs a peer while our event loop keeps serving the clipboard it may ask us for.
+    QByteArray runTool(const QString &program, const QStringList &args)
+    {
+        QProcess tool;
+        tool.start(program, args);
+        if (!tool.waitForStarted())
+            return QByteArrayLiteral("<not started>");
+        for (QDeadlineTimer deadline(10000); tool.state() != QProcess::NotRunning && !deadline.hasExpired();)
+            QTest::qWait(5);
+        return tool.readAllStandardOutput();
+    }
+
+    // Every type of the clipboard with its bytes, as wl-paste sees them.
+    Types clipboard()
+    {
+        Types types;
+        const QByteArray names = runTool(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
+        for (const QByteArray &name : names.split('\n')) {
+            const QString type = QString::fromUtf8(name);
+            if (!type.isEmpty())
+                types.insert(type, runTool(QStringLiteral("wl-paste"),
+                                           {QStringLiteral("--no-newline"), QStringLiteral("--type"), type}));
+        }
+        return types;
+    }
+
+    void copyWithWlCopy(const QString &type, const QByteArray &bytes)
+    {
+        QProcess copy;
+        copy.start(QStringLiteral("wl-copy"), {QStringLiteral("--type"), type});
+        copy.write(bytes);
+        copy.closeWriteChannel();
+        QVERIFY(copy.waitForFinished(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(clipboard().value(type), bytes, 10000);
+    }
 
     QTemporaryDir m_dir;
     QString m_out = m_dir.filePath(QStringLiteral("target.txt"));
     QProcess m_sway;
-    QString m_swaySocket;
     std::unique_ptr<QProcess> m_target;
     QString m_appId;
     EventLoopScheduler m_scheduler;
     FakeLogSink m_log;
     WaylandPasteboard m_pasteboard;
     WaylandSyntheticKeys m_keys{[this] { return m_appId; }};
-    PasteSequence m_paste{m_pasteboard, m_keys, m_scheduler, m_log};
 };
-
-void WaylandPasteTest::initTestCase()
-{
-    QFile config(m_dir.filePath(QStringLiteral("sway.config")));
-    QVERIFY(config.open(QIODevice::WriteOnly) && config.write(kConfig) > 0);
-    config.close();
-    m_swaySocket = m_dir.filePath(QStringLiteral("sway.sock"));
-    qputenv("SWAYSOCK", QFile::encodeName(m_swaySocket));
-    // A test that crashes must not leave sway holding the harness's output open.
-    m_sway.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_sway.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_sway.setStandardOutputFile(QProcess::nullDevice());
-    m_sway.start(QStringLiteral("sway"), {QStringLiteral("-c"), config.fileName()});
-    const QDir runtime(qEnvironmentVariable("XDG_RUNTIME_DIR"));
-    QString display;
-    for (QDeadlineTimer deadline(20000); display.isEmpty() && !deadline.hasExpired(); QTest::qWait(20)) {
-        QVERIFY2(m_sway.state() != QProcess::NotRunning, "sway did not start");
-        const QStringList sockets = runtime.entryList({QStringLiteral("wayland-*")}, QDir::System)
-                                        .filter(QRegularExpression(QStringLiteral("^wayland-\\d+$")));
-        if (QFileInfo::exists(m_swaySocket) && !sockets.isEmpty())
-            display = sockets.first();
-    }
-    QVERIFY2(!display.isEmpty(), "sway offers no display");
-    qputenv("WAYLAND_DISPLAY", display.toUtf8());
-    // Headless sway has no keyboard: its seat then has no keyboard capability, and a window mapped
-    // meanwhile gets its wl_keyboard only after our first keys went out. Real seats have a keyboard.
-    QVERIFY(m_keys.available());
-}
-
-void WaylandPasteTest::cleanupTestCase()
-{
-    m_sway.terminate();
-    m_sway.waitForFinished(5000);
-}
-
-void WaylandPasteTest::cleanup()
-{
-    QTest::qWait(PasteSequence::kRestoreDelay.count() * 3); // a pending restore ends before the next test
-    if (m_target) {
-        m_target->closeWriteChannel();
-        m_target->waitForFinished(5000);
-        m_target.reset();
-    }
-    m_appId.clear();
-    m_log.lines.clear();
-}
-
-void WaylandPasteTest::startTarget(bool terminal)
-{
-    QFile::remove(m_out);
-    QFile::remove(m_out + QStringLiteral(".keys"));
-    m_target = std::make_unique<QProcess>();
-    m_target->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-    m_target->setProcessEnvironment(env);
-    QStringList args{m_out};
-    if (terminal)
-        args << QStringLiteral("--terminal");
-    m_target->start(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_paste_target"), args);
-    QVERIFY(m_target->waitForStarted());
-    const qint64 pid = m_target->processId();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        focusedPid(QJsonDocument::fromJson(runTool(QStringLiteral("swaymsg"),
-                                                   {QStringLiteral("-r"), QStringLiteral("-t"),
-                                                    QStringLiteral("get_tree")}))
-                       .object(),
-                   pid),
-        10000);
-    QTRY_VERIFY(QFile::exists(m_out));
-}
-
-// The target's text field; ".keys" its key presses one a line.
-QString WaylandPasteTest::targetFile(const QString &suffix) const
-{
-    QFile file(m_out + suffix);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-// Runs a peer while our event loop keeps serving the clipboard it may ask us for.
-QByteArray WaylandPasteTest::runTool(const QString &program, const QStringList &args)
-{
-    QProcess tool;
-    tool.start(program, args);
-    if (!tool.waitForStarted())
-        return QByteArrayLiteral("<not started>");
-    for (QDeadlineTimer deadline(10000); tool.state() != QProcess::NotRunning && !deadline.hasExpired();)
-        QTest::qWait(5);
-    return tool.readAllStandardOutput();
-}
-
-// Every type of the clipboard with its bytes, as wl-paste sees them.
-Types WaylandPasteTest::clipboard()
-{
-    Types types;
-    const QList<QByteArray> names = runTool(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")}).split('\n');
-    for (const QByteArray &name : names) {
-        if (!name.isEmpty())
-            types.insert(QString::fromUtf8(name),
-                         runTool(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline"), QStringLiteral("--type"),
-                                                              QString::fromUtf8(name)}));
-    }
-    return types;
-}
-
-void WaylandPasteTest::copyWithWlCopy(const QString &type, const QByteArray &bytes)
-{
-    QFile source(m_dir.filePath(QStringLiteral("source")));
-    QVERIFY(source.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    source.write(bytes);
-    source.close();
-    QProcess copy;
-    copy.setStandardInputFile(source.fileName());
-    copy.start(QStringLiteral("wl-copy"), {QStringLiteral("--type"), type});
-    QVERIFY(copy.waitForFinished(10000));
-    QTRY_COMPARE_WITH_TIMEOUT(clipboard().value(type), bytes, 10000);
-}
-
-void WaylandPasteTest::trust_data()
-{
-    QTest::addColumn<bool>("compositor");
-    QTest::newRow("sway") << true;
-    QTest::newRow("no compositor") << false;
-}
-
-// Without a compositor nothing is claimed and nothing hangs.
-void WaylandPasteTest::trust()
-{
-    QFETCH(bool, compositor);
-    const QByteArray display = qgetenv("WAYLAND_DISPLAY");
-    if (!compositor)
-        qputenv("WAYLAND_DISPLAY", "wayland-none");
-    WaylandPasteboard pasteboard;
-    WaylandSyntheticKeys keys;
-    const bool trusted = WaylandAccessibilityTrust().isTrusted();
-    const bool keysAvailable = keys.available();
-    const bool clipboardAvailable = pasteboard.available();
-    const bool posted = keys.postReturn();
-    const bool hasSnapshot = pasteboard.snapshot().has_value();
-    qputenv("WAYLAND_DISPLAY", display);
-    QCOMPARE(trusted, compositor);
-    QCOMPARE(keysAvailable, compositor);
-    QCOMPARE(clipboardAvailable, compositor);
-    QCOMPARE(posted, compositor);
-    if (!compositor)
-        QVERIFY(!hasSnapshot);
-}
-
-void WaylandPasteTest::pasteArrives_data()
-{
-    QTest::addColumn<QString>("appId");
-    QTest::addColumn<bool>("terminal");
-    QTest::addColumn<bool>("holdAlt");
-    QTest::addColumn<QString>("keys");
-    const QString chord = QStringLiteral("Ctrl+Control\nCtrl+V\nReturn\n");
-    QTest::newRow("text and Return") << QStringLiteral("zl_paste_target") << false << false << chord;
-    QTest::newRow("terminal gets Control+Shift+V")
-        << QStringLiteral("foot") << true << false << "Ctrl+Control\nCtrl+Shift+Shift\nCtrl+Shift+V\nReturn\n";
-    QTest::newRow("Alt still held on another keyboard") << QString() << false << true << chord;
-}
-
-void WaylandPasteTest::pasteArrives()
-{
-    QFETCH(QString, appId);
-    QFETCH(bool, terminal);
-    QFETCH(bool, holdAlt);
-    QFETCH(QString, keys);
-    const QString text = QStringLiteral("Grüße\t日本語 🙂\nsecond line");
-    startTarget(terminal);
-    m_appId = appId;
-    QProcess holder;
-    if (holdAlt) {
-        // wtype is a keyboard of its own, as the user's real one is: Alt+X stays down meanwhile.
-        holder.start(QStringLiteral("wtype"), {QStringLiteral("-M"), QStringLiteral("alt"), QStringLiteral("-P"),
-                                               QStringLiteral("x"), QStringLiteral("-s"), QStringLiteral("20000"),
-                                               QStringLiteral("-p"), QStringLiteral("x"), QStringLiteral("-m"),
-                                               QStringLiteral("alt")});
-        QTRY_VERIFY_WITH_TIMEOUT(targetFile(QStringLiteral(".keys")).contains(QStringLiteral("Alt+X")), 10000);
-    }
-    m_paste.paste(text, true);
-    QTRY_VERIFY2_WITH_TIMEOUT(targetFile().endsWith(text + u'\n'), qPrintable(targetFile(QStringLiteral(".keys"))),
-                              10000);
-    // Exactly the chord's modifiers, none of the other keyboard's.
-    QVERIFY2(targetFile(QStringLiteral(".keys")).endsWith(keys), qPrintable(targetFile(QStringLiteral(".keys"))));
-}
-
-void WaylandPasteTest::clipboardRestoredByteForByte_data()
-{
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QByteArray>("bytes");
-    for (const PasteboardFormat &format : severalTypes()) {
-        if (!format.data.isEmpty())
-            QTest::addRow("wl-copy %s", qPrintable(format.type)) << format.type << format.data;
-    }
-    QTest::newRow("several types, one empty") << QString() << QByteArray();
-}
-
-void WaylandPasteTest::clipboardRestoredByteForByte()
-{
-    QFETCH(QString, type);
-    QFETCH(QByteArray, bytes);
-    startTarget(false);
-    QProcess owner;
-    if (type.isEmpty()) {
-        owner.start(QCoreApplication::applicationFilePath(), {QStringLiteral("own")});
-        QTRY_COMPARE_WITH_TIMEOUT(clipboard().keys().size(), severalTypes().size(), 10000);
-    } else {
-        copyWithWlCopy(type, bytes);
-    }
-    const Types before = clipboard();
-    m_paste.paste(QStringLiteral("pasted"), false);
-    QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("pasted"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(clipboard(), before, 10000);
-    if (type.isEmpty()) {
-        for (const PasteboardFormat &format : severalTypes())
-            QCOMPARE(before.value(format.type), format.data);
-    } else {
-        QCOMPARE(before.value(type), bytes);
-    }
-}
-
-// What the paste sequence asks between chord and restore: a copy made meanwhile, and who read the text.
-void WaylandPasteTest::otherClientsCopyAndRead()
-{
-    m_pasteboard.setSecretText(QStringLiteral("secret ✓"));
-    const Types offered = clipboard();
-    QCOMPARE(offered.value(QStringLiteral("x-kde-passwordManagerHint")), "secret");
-    QCOMPARE(offered.value(QStringLiteral("text/plain;charset=utf-8")), QStringLiteral("secret ✓").toUtf8());
-    // One read per text type; the hint is no read of the text.
-    QTRY_COMPARE(m_pasteboard.textReads(), offered.size() - 1);
-    QVERIFY(!m_pasteboard.takenByOther());
-
-    copyWithWlCopy(QStringLiteral("text/plain"), "copied meanwhile");
-    QVERIFY(m_pasteboard.takenByOther());
-    const std::optional<PasteboardSnapshot> snapshot = m_pasteboard.snapshot();
-    QVERIFY(snapshot);
-    QVERIFY(snapshot->contains(PasteboardFormat{QStringLiteral("text/plain"), "copied meanwhile"}));
-
-    m_pasteboard.write(*snapshot);
-    QVERIFY(!m_pasteboard.takenByOther());
-    m_pasteboard.clear();
-    QVERIFY(!m_pasteboard.takenByOther());
-    QVERIFY(!m_pasteboard.snapshot());
-}
-
-// An owner that never answers (here: one served by our own blocked event loop) ends the snapshot
-// within its bound, and answering a reader that left later does not kill the process (SIGPIPE).
-void WaylandPasteTest::stalledOwnerIsBounded()
-{
-    WaylandPasteboard owner;
-    owner.write({{QStringLiteral("text/plain"), "stalled"}, {QStringLiteral("image/png"), QByteArray(1 << 20, 'x')}});
-    QTRY_VERIFY(m_pasteboard.takenByOther());
-    const std::optional<PasteboardSnapshot> snapshot = m_pasteboard.snapshot();
-    QVERIFY(snapshot);
-    QVERIFY(snapshot->isEmpty());
-    QTest::qWait(200);
-    QCOMPARE(clipboard().value(QStringLiteral("text/plain")), QByteArray("stalled"));
-}
 
 // "own": this program as a clipboard owner of its own with several types, until it is ended.
 int main(int argc, char **argv)
