@@ -133,7 +133,7 @@ void ActionExecutor::launchFile(const QString &path)
     if (path.endsWith(kDesktopSuffix))
         m_services.workspace.launchDesktopEntry(path);
     else if (m_services.workspace.isExecutableFile(path))
-        m_services.processes.startDetached(path, {});
+        start(path, {});
     else
         m_services.workspace.openUrl(QUrl::fromLocalFile(path));
 }
