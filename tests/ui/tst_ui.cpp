@@ -588,18 +588,18 @@ private slots:
         QFETCH(QString, remaining);
         QFETCH(QString, newSelection);
 
-        const QStringList list{"A", "B", "C"};
-        WindowRig rig({shortcut("A"), shortcut("B"), shortcut("C")});
+        const QList<ShortcutItem> items{shortcut("A"), shortcut("B"), shortcut("C")};
+        WindowRig rig(items);
         const QUuid expected = rig.id(newSelection);
         if (via == QLatin1StringView("key")) {
             auto *view = rig.find<QListView>("shortcutList");
             const QPoint at = view->visualRect(view->model()->index(selected, 0)).center();
             QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-            QCOMPARE(rig.window.selection(), rig.id(list.at(selected)));
+            QCOMPARE(rig.window.selection(), items.at(selected).id);
             view->setFocus();
             QTest::keyClick(view, Qt::Key_Delete);
         } else {
-            rig.window.setSelection(rig.id(list.at(selected)));
+            rig.window.setSelection(items.at(selected).id);
             if (via == QLatin1StringView("button"))
                 QTest::mouseClick(rig.find<QToolButton>("deleteButton"), Qt::LeftButton);
             else
@@ -673,16 +673,12 @@ private slots:
         rig.fixture.store->setLaunchAtLogin(false);
         QVERIFY(!check->isChecked());
 
+        // The icon's strokes, averaged by their cover: light on a dark palette, dark on a light one.
         auto lightest = [&] {
-            const QImage image = rig.find<QToolButton>("addButton")->icon().pixmap(16, 16).toImage();
-            int best = 0;
-            for (int y = 0; y < image.height(); ++y) {
-                for (int x = 0; x < image.width(); ++x) {
-                    if (qAlpha(image.pixel(x, y)) > 128)
-                        best = std::max(best, qGray(image.pixel(x, y)));
-                }
-            }
-            return best;
+            const QImage icon = rig.find<QToolButton>("addButton")->icon().pixmap(16, 16).toImage();
+            const QImage mean = icon.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                    .scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            return qGray(mean.pixelColor(0, 0).rgb());
         };
         const QPalette original = QApplication::palette();
         QPalette dark = original;
@@ -823,6 +819,8 @@ private slots:
         Windows switched(fixture.context);
         const QStringList english = switched.texts();
 
+        // Back to English even when a check fails, so later tests read the texts they expect.
+        const auto restore = qScopeGuard([this] { m_translations->setLanguage(QStringLiteral("en")); });
         QVERIFY(m_translations->setLanguage(QStringLiteral("de")));
         const QStringList german = Windows(fixture.context).texts();
         QVERIFY(german != english);
