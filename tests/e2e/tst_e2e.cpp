@@ -4,7 +4,6 @@
 #include "ProgramUnderTest.h"
 
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -62,194 +61,180 @@ class TestEndToEnd : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void hotkeyRunsCommand();
-    void triggerCommand();
-    void closeAndSecondLaunch();
-    void recordingMovesTheHotkey();
-    void quitEndsCleanly();
+    void initTestCase()
+    {
+        m_x = xcb_connect(nullptr, nullptr);
+        QVERIFY(!xcb_connection_has_error(m_x));
+        // Each line says what the command saw of QT_QPA_PLATFORM, which the user left unset.
+        const QString command = QStringLiteral("echo \"fired ${QT_QPA_PLATFORM-unset}\" >> '%1'")
+                                    .arg(m_dir.filePath(QStringLiteral("fired.log")));
+        m_logId = QUuid::createUuid();
+        const ShortcutItem shortcut{m_logId, QStringLiteral("Log"), true, ActionType::RunCommand, command,
+                                    kKeyE, Modifier::Control | Modifier::Option};
+        const ShortcutItem other{QUuid::createUuid(), QStringLiteral("Other"), true, ActionType::RunCommand,
+                                 QStringLiteral("echo other >> '%1'").arg(m_dir.filePath(QStringLiteral("other.log"))),
+                                 kKeyO, Modifier::Control | Modifier::Option};
+        m_app.setProcessChannelMode(QProcess::ForwardedChannels);
+        QVERIFY(hardening::startProgram(m_app, m_dir, {shortcut, other}));
+        QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != 0, 15000);
+    }
+
+    void cleanupTestCase()
+    {
+        xcb_disconnect(m_x);
+        if (m_app.state() != QProcess::NotRunning) {
+            m_app.kill();
+            m_app.waitForFinished();
+        }
+    }
+
+    void hotkeyRunsCommand()
+    {
+        QVERIFY(pressUntilFired(QStringLiteral("ctrl+alt+e")));
+        QFile log(m_dir.filePath(QStringLiteral("fired.log")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll().split('\n').first(), QByteArray("fired unset"));
+    }
+
+    void triggerCommand()
+    {
+        int before = fired();
+        QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log")}), 0);
+        QTRY_COMPARE(fired(), before + 1);
+        before = fired();
+        QCOMPARE(trigger({QStringLiteral("--run"), m_logId.toString(QUuid::WithoutBraces)}), 0);
+        QTRY_COMPARE(fired(), before + 1);
+
+        QByteArray output;
+        QByteArray errors;
+        QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log\" 'x'\nLog")}, nullptr, &errors), 1);
+        QCOMPARE(errors.count('\n'), 1);
+        QVERIFY2(errors.contains("Log\" 'x'\\nLog"), errors.constData());
+        QCOMPARE(trigger({QStringLiteral("--run"), QUuid::createUuid().toString()}), 1);
+        QCOMPARE(trigger({QStringLiteral("--list")}, &output), 0);
+        QCOMPARE(output.count('\n'), 2);
+        QVERIFY2(output.contains("\tLog\tCtrl+Alt+E\tRun Shell Command\ton\n") && output.contains("\tOther\t"),
+                 output.constData());
+        QCOMPARE(fired(), before + 1);
+    }
+
+    // Closing the window keeps the hotkeys; a second launch shows the running instance's window again.
+    void closeAndSecondLaunch()
+    {
+        // Qt drops a close request that arrives before the window's first expose, as a user's too
+        // early click would be; ask again like a user would.
+        const quint32 window = mainWindow();
+        bool closed = false;
+        for (int attempt = 0; attempt < 80 && !closed; ++attempt) {
+            requestClose(m_x, window);
+            closed = QTest::qWaitFor([&] { return mainWindow() == 0; }, 250);
+        }
+        QVERIFY(closed);
+        QCOMPARE(m_app.state(), QProcess::Running);
+        const int before = fired();
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
+        QTRY_COMPARE(fired(), before + 1);
+
+        QCOMPARE(trigger({}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != 0, 5000);
+        QCOMPARE(m_app.state(), QProcess::Running);
+    }
+
+    void recordingMovesTheHotkey()
+    {
+        const quint32 window = mainWindow();
+        QVERIFY(window != 0);
+        const QString focused = QString::number(window);
+        auto stored = [&](quint32 keyCode, quint32 modifiers) {
+            const auto list = ShortcutItem::decodeList(test::storedBytes(hardening::settingsPath(m_dir)), nullptr);
+            return list && !list->isEmpty() && list->first().keyCode == keyCode && list->first().modifiers == modifiers;
+        };
+        // The record button's mnemonic starts recording, which grabs the keyboard; the chord goes out
+        // only once that grab is seen, or it would reach the other shortcut's grab. Under load the
+        // mnemonic can still go astray (focus not there yet, or a key arriving during the grab probe);
+        // then the recording is ended and made again, as a user would.
+        auto record = [&](const QString &chord, quint32 keyCode, quint32 modifiers) {
+            for (int attempt = 0; attempt < 3; ++attempt) {
+                xdotool({QStringLiteral("windowfocus"), focused});
+                if (QTest::qWaitFor([&] { return xdotool({QStringLiteral("getwindowfocus")}) == focused; }, 5000)) {
+                    xdotool({QStringLiteral("key"), QStringLiteral("alt+r")});
+                    if (QTest::qWaitFor([&] { return keyboardGrabbed(m_x); }, 5000)) {
+                        xdotool({QStringLiteral("key"), chord});
+                        if (QTest::qWaitFor([&] { return stored(keyCode, modifiers); }, 5000))
+                            return true;
+                    }
+                }
+                xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+            }
+            return false;
+        };
+        const QString otherLog = m_dir.filePath(QStringLiteral("other.log"));
+
+        // A combination another shortcut holds is recorded; its own grab does not fire meanwhile (the
+        // later run of the recorded shortcut's command marks that earlier key events were handled).
+        QVERIFY(record(QStringLiteral("ctrl+alt+o"), kKeyO, Modifier::Control | Modifier::Option));
+        QVERIFY(record(QStringLiteral("ctrl+shift+r"), kKeyR, Modifier::Control | Modifier::Shift));
+        QVERIFY(pressUntilFired(QStringLiteral("ctrl+shift+r")));
+        QCOMPARE(hardening::lineCount(otherLog), 0);
+
+        const int before = fired();
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+o")});
+        QTRY_COMPARE(hardening::lineCount(otherLog), 1);
+        QCOMPARE(fired(), before);
+    }
+
+    void quitEndsCleanly()
+    {
+        m_app.terminate();
+        QVERIFY(m_app.waitForFinished(10000));
+        QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_app.exitCode(), 0);
+        QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log")}), 2);
+    }
 
 private:
     int fired() const { return hardening::lineCount(m_dir.filePath(QStringLiteral("fired.log"))); }
-    bool pressUntilFired(const QString &chord);
-    quint32 mainWindow() const;
-    int trigger(const QStringList &arguments, QByteArray *output = nullptr, QByteArray *errors = nullptr) const;
+
+    // A grab becomes active some time after the program asked for it: press until the command ran.
+    bool pressUntilFired(const QString &chord)
+    {
+        const int before = fired();
+        for (int attempt = 0; attempt < 40; ++attempt) {
+            xdotool({QStringLiteral("key"), chord});
+            if (QTest::qWaitFor([&] { return fired() > before; }, 250))
+                return true;
+        }
+        return false;
+    }
+
+    quint32 mainWindow() const
+    {
+        const QStringList ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                         QStringLiteral("--name"), QStringLiteral("^Zephyrlatch$")})
+                                    .split(u'\n', Qt::SkipEmptyParts);
+        return ids.isEmpty() ? 0 : ids.last().toUInt();
+    }
+
+    int trigger(const QStringList &arguments, QByteArray *output = nullptr, QByteArray *errors = nullptr) const
+    {
+        QProcess process;
+        process.setProcessEnvironment(m_app.processEnvironment());
+        process.start(QStringLiteral(ZL_PROGRAM), arguments);
+        if (!process.waitForFinished(10000))
+            return -1;
+        if (output)
+            *output = process.readAllStandardOutput();
+        if (errors)
+            *errors = process.readAllStandardError();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
 
     QTemporaryDir m_dir;
     QProcess m_app;
     QUuid m_logId;
     xcb_connection_t *m_x = nullptr;
 };
-
-int TestEndToEnd::trigger(const QStringList &arguments, QByteArray *output, QByteArray *errors) const
-{
-    QProcess process;
-    process.setProcessEnvironment(m_app.processEnvironment());
-    process.start(QStringLiteral(ZL_PROGRAM), arguments);
-    if (!process.waitForFinished(10000))
-        return -1;
-    if (output)
-        *output = process.readAllStandardOutput();
-    if (errors)
-        *errors = process.readAllStandardError();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
-// A grab becomes active some time after the program asked for it: press until the command ran.
-bool TestEndToEnd::pressUntilFired(const QString &chord)
-{
-    const int before = fired();
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        xdotool({QStringLiteral("key"), chord});
-        if (QTest::qWaitFor([&] { return fired() > before; }, 250))
-            return true;
-    }
-    return false;
-}
-
-quint32 TestEndToEnd::mainWindow() const
-{
-    const QStringList ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                     QStringLiteral("--name"), QStringLiteral("^Zephyrlatch$")})
-                                .split(u'\n', Qt::SkipEmptyParts);
-    return ids.isEmpty() ? 0 : ids.last().toUInt();
-}
-
-void TestEndToEnd::initTestCase()
-{
-    m_x = xcb_connect(nullptr, nullptr);
-    QVERIFY(!xcb_connection_has_error(m_x));
-    // Each line says what the command saw of QT_QPA_PLATFORM, which the user left unset.
-    const QString command = QStringLiteral("echo \"fired ${QT_QPA_PLATFORM-unset}\" >> '%1'")
-                                .arg(m_dir.filePath(QStringLiteral("fired.log")));
-    m_logId = QUuid::createUuid();
-    const ShortcutItem shortcut{m_logId, QStringLiteral("Log"), true, ActionType::RunCommand, command,
-                                kKeyE, Modifier::Control | Modifier::Option};
-    const ShortcutItem other{QUuid::createUuid(), QStringLiteral("Other"), true, ActionType::RunCommand,
-                             QStringLiteral("echo other >> '%1'").arg(m_dir.filePath(QStringLiteral("other.log"))),
-                             kKeyO, Modifier::Control | Modifier::Option};
-    m_app.setProcessChannelMode(QProcess::ForwardedChannels);
-    QVERIFY(hardening::startProgram(m_app, m_dir, {shortcut, other}));
-    QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != 0, 15000);
-}
-
-void TestEndToEnd::cleanupTestCase()
-{
-    xcb_disconnect(m_x);
-    if (m_app.state() != QProcess::NotRunning) {
-        m_app.kill();
-        m_app.waitForFinished();
-    }
-}
-
-void TestEndToEnd::hotkeyRunsCommand()
-{
-    QVERIFY(pressUntilFired(QStringLiteral("ctrl+alt+e")));
-    QFile log(m_dir.filePath(QStringLiteral("fired.log")));
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    QCOMPARE(log.readAll().split('\n').first(), QByteArray("fired unset"));
-}
-
-void TestEndToEnd::triggerCommand()
-{
-    int before = fired();
-    QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log")}), 0);
-    QTRY_COMPARE(fired(), before + 1);
-    before = fired();
-    QCOMPARE(trigger({QStringLiteral("--run"), m_logId.toString(QUuid::WithoutBraces)}), 0);
-    QTRY_COMPARE(fired(), before + 1);
-
-    QByteArray output;
-    QByteArray errors;
-    QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log\" 'x'\nLog")}, nullptr, &errors), 1);
-    QCOMPARE(errors.count('\n'), 1);
-    QVERIFY2(errors.contains("Log\" 'x'\\nLog"), errors.constData());
-    QCOMPARE(trigger({QStringLiteral("--run"), QUuid::createUuid().toString()}), 1);
-    QCOMPARE(trigger({QStringLiteral("--list")}, &output), 0);
-    QCOMPARE(output.count('\n'), 2);
-    QVERIFY2(output.contains("\tLog\tCtrl+Alt+E\tRun Shell Command\ton\n") && output.contains("\tOther\t"),
-             output.constData());
-    QCOMPARE(fired(), before + 1);
-}
-
-// Closing the window keeps the hotkeys; a second launch shows the running instance's window again.
-void TestEndToEnd::closeAndSecondLaunch()
-{
-    // Qt drops a close request that arrives before the window's first expose, as a user's too
-    // early click would be; ask again like a user would.
-    const quint32 window = mainWindow();
-    bool closed = false;
-    for (int attempt = 0; attempt < 80 && !closed; ++attempt) {
-        requestClose(m_x, window);
-        closed = QTest::qWaitFor([&] { return mainWindow() == 0; }, 250);
-    }
-    QVERIFY(closed);
-    QCOMPARE(m_app.state(), QProcess::Running);
-    const int before = fired();
-    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
-    QTRY_COMPARE(fired(), before + 1);
-
-    QCOMPARE(trigger({}), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != 0, 5000);
-    QCOMPARE(m_app.state(), QProcess::Running);
-}
-
-void TestEndToEnd::recordingMovesTheHotkey()
-{
-    const quint32 window = mainWindow();
-    QVERIFY(window != 0);
-    const QString focused = QString::number(window);
-    auto stored = [&] {
-        QSettings settings(hardening::settingsPath(m_dir), QSettings::NativeFormat);
-        const QByteArray bytes = settings.value(QStringLiteral("shortcuts.v1")).toByteArray();
-        const auto list = ShortcutItem::decodeList(bytes, nullptr);
-        return list && !list->isEmpty() ? list->first() : ShortcutItem();
-    };
-    // The record button's mnemonic starts recording, which grabs the keyboard; the chord goes out
-    // only once that grab is seen, or it would reach the other shortcut's grab. Under load the
-    // mnemonic can still go astray (focus not there yet, or a key arriving during the grab probe);
-    // then the recording is ended and made again, as a user would.
-    auto record = [&](const QString &chord, quint32 keyCode, quint32 modifiers) {
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            xdotool({QStringLiteral("windowfocus"), focused});
-            if (QTest::qWaitFor([&] { return xdotool({QStringLiteral("getwindowfocus")}) == focused; }, 5000)) {
-                xdotool({QStringLiteral("key"), QStringLiteral("alt+r")});
-                if (QTest::qWaitFor([&] { return keyboardGrabbed(m_x); }, 5000)) {
-                    xdotool({QStringLiteral("key"), chord});
-                    if (QTest::qWaitFor([&] { return stored().keyCode == keyCode && stored().modifiers == modifiers; },
-                                        5000))
-                        return true;
-                }
-            }
-            xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
-        }
-        return false;
-    };
-    const QString otherLog = m_dir.filePath(QStringLiteral("other.log"));
-
-    // A combination another shortcut holds is recorded; its own grab does not fire meanwhile (the
-    // later run of the recorded shortcut's command marks that earlier key events were handled).
-    QVERIFY(record(QStringLiteral("ctrl+alt+o"), kKeyO, Modifier::Control | Modifier::Option));
-    QVERIFY(record(QStringLiteral("ctrl+shift+r"), kKeyR, Modifier::Control | Modifier::Shift));
-    QVERIFY(pressUntilFired(QStringLiteral("ctrl+shift+r")));
-    QCOMPARE(hardening::lineCount(otherLog), 0);
-
-    const int before = fired();
-    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
-    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+o")});
-    QTRY_COMPARE(hardening::lineCount(otherLog), 1);
-    QCOMPARE(fired(), before);
-}
-
-void TestEndToEnd::quitEndsCleanly()
-{
-    m_app.terminate();
-    QVERIFY(m_app.waitForFinished(10000));
-    QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(m_app.exitCode(), 0);
-    QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log")}), 2);
-}
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
 #include "tst_e2e.moc"
