@@ -4,11 +4,8 @@
 //   clip_peer read TARGET                        prints "TYPE UNITBITS\n" and the bytes (not in chunks)
 #include <xcb/xcb.h>
 
-#include <poll.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -35,18 +32,6 @@ std::string name(xcb_atom_t a)
     return n;
 }
 
-xcb_generic_event_t *next(int timeoutMs)
-{
-    xcb_flush(c);
-    for (;;) {
-        if (xcb_generic_event_t *e = xcb_poll_for_event(c))
-            return e;
-        pollfd p{xcb_get_file_descriptor(c), POLLIN, 0};
-        if (xcb_connection_has_error(c) || poll(&p, 1, timeoutMs) <= 0)
-            return nullptr;
-    }
-}
-
 struct Format
 {
     xcb_atom_t target, type;
@@ -67,7 +52,7 @@ int own(char **argv, int argc)
     free(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr));
     std::printf("owned\n");
     std::fflush(stdout);
-    while (xcb_generic_event_t *e = next(-1)) {
+    while (xcb_generic_event_t *e = xcb_wait_for_event(c)) {
         const int type = e->response_type & 0x7f;
         if (type == XCB_SELECTION_CLEAR)
             return 0;
@@ -91,6 +76,7 @@ int own(char **argv, int argc)
                 n.property = r->property;
             }
             xcb_send_event(c, 0, r->requestor, 0, reinterpret_cast<const char *>(&n));
+            xcb_flush(c);
         }
         free(e);
     }
@@ -101,8 +87,9 @@ int read(const std::string &targetName)
 {
     const xcb_atom_t p = atom("ZL_PEER");
     xcb_convert_selection(c, window, atom("CLIPBOARD"), atom(targetName), p, XCB_CURRENT_TIME);
+    xcb_flush(c);
     xcb_generic_event_t *e;
-    while ((e = next(5000)) && (e->response_type & 0x7f) != XCB_SELECTION_NOTIFY)
+    while ((e = xcb_wait_for_event(c)) && (e->response_type & 0x7f) != XCB_SELECTION_NOTIFY)
         free(e);
     if (!e || reinterpret_cast<xcb_selection_notify_event_t *>(e)->property == XCB_NONE)
         return 1;

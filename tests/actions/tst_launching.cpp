@@ -74,7 +74,6 @@ private Q_SLOTS:
         write(QStringLiteral("recording/sh"),
               "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > " + marks + "/shell.$$\nexec /bin/sh -c \"$2\"\n", true);
         write(QStringLiteral("bin/mark"), "#!/bin/sh\necho \"$@\" > " + marks + "/\"$1\"\n", true);
-        write(QStringLiteral("bin/zl fallback 'tool'"), "#!/bin/sh\necho ran > " + marks + "/fallback\n", true);
         write(QStringLiteral("bin/xdg-open"), "#!/bin/sh\necho \"$1\" > " + marks + "/url.$$\n", true);
         write(QStringLiteral("execme"), "#!/bin/sh\necho ran > " + marks + "/exec\n", true);
         write(QStringLiteral("document.txt"), "text");
@@ -126,7 +125,6 @@ private Q_SLOTS:
         QTest::newRow("path of a desktop entry") << "@/elsewhere/direct.desktop" << "direct" << "direct\n";
         QTest::newRow("path of an executable") << "@/execme" << "exec" << "ran\n";
         QTest::newRow("path of a document") << "@/document.txt" << "url.*" << "file://@/document.txt\n";
-        QTest::newRow("shell fallback finds it on PATH") << "zl fallback 'tool'" << "fallback" << "ran\n";
         QTest::newRow("name.desktop nowhere falls back to the shell")
             << "gone.desktop" << "shell.*" << "2\n-lc\n'gone.desktop'\n";
         QTest::newRow("hidden entry falls back to the shell")

@@ -148,7 +148,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("owner");
         QTest::addColumn<PasteboardSnapshot>("formats");
-        QTest::newRow("xclip text") << "xclip" << PasteboardSnapshot{{"UTF8_STRING", "plain ü text\nline 2"}};
         // What the target's "own" command offers.
         QTest::newRow("Qt client, three formats")
             << "qt"
