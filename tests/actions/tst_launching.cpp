@@ -23,34 +23,6 @@
 
 namespace zl {
 
-namespace {
-
-xcb_atom_t atom(xcb_connection_t *connection, const QByteArray &name)
-{
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, quint16(name.size()), name.constData()), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return result;
-}
-
-// An empty append to a property of the root window; its notice carries the server's time.
-xcb_timestamp_t serverTime(xcb_connection_t *connection, xcb_window_t root)
-{
-    xcb_change_property(connection, XCB_PROP_MODE_APPEND, root, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
-    xcb_flush(connection);
-    while (xcb_generic_event_t *event = xcb_wait_for_event(connection)) {
-        const bool notify = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
-        const xcb_timestamp_t time = notify ? reinterpret_cast<xcb_property_notify_event_t *>(event)->time : 0;
-        free(event);
-        if (notify)
-            return time;
-    }
-    return 0;
-}
-
-} // namespace
-
 // Real processes, real desktop entries through GIO and a recording xdg-open, all inside a
 // temporary tree that stands in for the XDG folders, PATH and the user's shell.
 class TestLaunching : public QObject
@@ -195,9 +167,28 @@ private Q_SLOTS:
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
         const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
         xcb_change_window_attributes(x, root, XCB_CW_EVENT_MASK, &events);
-        const xcb_atom_t begin = atom(x, "_NET_STARTUP_INFO_BEGIN");
-        const xcb_atom_t more = atom(x, "_NET_STARTUP_INFO");
-        const xcb_timestamp_t before = serverTime(x, root);
+        const auto atom = [x](const QByteArray &name) {
+            xcb_intern_atom_reply_t *reply =
+                xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, quint16(name.size()), name.constData()), nullptr);
+            const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+            free(reply);
+            return result;
+        };
+        // An empty append to a property of the root window; its notice carries the server's time.
+        const auto serverTime = [x, root] {
+            xcb_change_property(x, XCB_PROP_MODE_APPEND, root, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+            xcb_flush(x);
+            while (xcb_generic_event_t *event = xcb_wait_for_event(x)) {
+                const bool notify = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
+                const xcb_timestamp_t time = notify ? reinterpret_cast<xcb_property_notify_event_t *>(event)->time : 0;
+                free(event);
+                if (notify)
+                    return time;
+            }
+            return xcb_timestamp_t(0);
+        };
+        const xcb_atom_t begin = atom("_NET_STARTUP_INFO_BEGIN"), more = atom("_NET_STARTUP_INFO");
+        const xcb_timestamp_t before = serverTime();
 
         run(ActionType::LaunchApp, QStringLiteral("org.zl.Notify"));
         QTRY_VERIFY(!read(QStringLiteral("marks/startup")).isEmpty());
@@ -223,7 +214,7 @@ private Q_SLOTS:
         QVERIFY2(message.startsWith("new: ID=" + id.toUtf8() + ' '), message.constData());
         QVERIFY2(message.contains(" NAME=\"Zl Notify\"") && message.contains(" WMCLASS=ZlNotify"), message.constData());
         // The X server's clock, not the wall clock: window managers compare it with input event times.
-        const xcb_timestamp_t after = serverTime(x, root);
+        const xcb_timestamp_t after = serverTime();
         QVERIFY(before <= form.captured(1).toUInt() && form.captured(1).toUInt() <= after);
     }
 
