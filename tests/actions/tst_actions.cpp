@@ -70,6 +70,10 @@ private Q_SLOTS:
             {"0:start /fake/bin/zsh [-lc] [echo a  b\n echo c]"});
         row("command of blanks only", K::RunCommand, " \n\t\u3000\u2029", {});
         row("no URL", K::OpenURL, " \n ", {});
+        row("URLs: a line each, blank lines skipped", K::OpenURLs,
+            "one.example\n\nhttps://two.example/a?b\nmailto:x@y.z",
+            {"0:open https://one.example", "0:open https://two.example/a?b", "0:open mailto:x@y.z"});
+        row("URL: the first line only", K::OpenURL, "first.example\nsecond.example", {"0:open https://first.example"});
         row("launch blank", K::LaunchApp, " \n", {});
         row("absolute missing", K::LaunchApp, "/no where",
             {"0:exists? /no where", "0:start /fake/bin/zsh [-lc] ['/no where']"});

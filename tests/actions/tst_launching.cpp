@@ -313,24 +313,6 @@ private Q_SLOTS:
         QCOMPARE(m_log.lines, QStringList(2, failure.arg(QString::fromUtf8(missing))));
     }
 
-    // The last URL's mark proves that no further call came before it.
-    void urls()
-    {
-        run(ActionType::OpenURLs, QStringLiteral("one.example\n\nhttps://two.example/a?b=c\nmailto:x@y.z"));
-        run(ActionType::OpenURL, QStringLiteral("first.example\nsecond.example"));
-        run(ActionType::OpenURL, QStringLiteral("last.example"));
-        const auto opened = [this] {
-            QStringList calls = marks(QStringLiteral("url.*"));
-            // xdg-open records its pid; pids grow in the order the calls were made.
-            std::ranges::sort(calls, {}, [](const QString &call) { return call.section(u'.', 1).toInt(); });
-            for (QString &call : calls)
-                call = read(QStringLiteral("marks/") + call).trimmed();
-            return calls;
-        };
-        QTRY_COMPARE(opened(), (QStringList{"https://one.example", "https://two.example/a?b=c", "mailto:x@y.z",
-                                            "https://first.example", "https://last.example"}));
-    }
-
 private:
     void write(const QString &relative, const QByteArray &content, bool executable = false)
     {
