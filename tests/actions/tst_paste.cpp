@@ -1,9 +1,6 @@
-#include "ActionExecutor.h"
 #include "EventLoopScheduler.h"
 #include "FakeLogSink.h"
-#include "FakeProcessLauncher.h"
-#include "FakeWorkspace.h"
-#include "ShortcutItem.h"
+#include "PasteSequence.h"
 #include "X11AccessibilityTrust.h"
 #include "X11HotkeyService.h"
 #include "X11Pasteboard.h"
@@ -59,8 +56,7 @@ private Q_SLOTS:
         EventHandlerRef handler = 0;
         QCOMPARE(m_hotkeys.installEventHandler(
                      [this](const HotkeyEvent *) {
-                         m_scheduler->schedule(std::chrono::milliseconds(0),
-                                               [this] { paste(ActionType::PasteTextAndEnter, m_hotkeyText); });
+                         m_scheduler->schedule({}, [this] { m_sequence->paste(m_hotkeyText, true); });
                          return 0;
                      },
                      &handler),
@@ -71,9 +67,9 @@ private Q_SLOTS:
 
     void init()
     {
-        m_executor.reset();
+        m_sequence.reset();
         m_scheduler.emplace();
-        m_executor.emplace(ActionServices{m_processes, m_workspace, m_pasteboard, m_keys, *m_scheduler, m_log});
+        m_sequence.emplace(m_pasteboard, m_keys, *m_scheduler, m_log);
         startTarget(false);
     }
 
@@ -137,7 +133,7 @@ private Q_SLOTS:
         if (viaHotkey)
             runTool("xdotool", {"key", "ctrl+super+x"});
         else
-            paste(ActionType::PasteTextAndEnter, text);
+            m_sequence->paste(text, true);
         QTRY_COMPARE_WITH_TIMEOUT(targetFile(), text + u'\n', 10000);
         QCOMPARE(targetFile(".keys").count(QStringLiteral("Return")), 1);
         if (!keys.isEmpty())
@@ -203,7 +199,7 @@ private Q_SLOTS:
         }
         expected.append({QStringLiteral("TARGETS"), readBack(QStringLiteral("TARGETS"))});
 
-        paste(ActionType::PasteText, QStringLiteral("temporary"));
+        m_sequence->paste(QStringLiteral("temporary"), false);
         QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("temporary"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
         for (const auto &[target, bytes] : expected)
@@ -213,9 +209,9 @@ private Q_SLOTS:
     // The second paste must not replace the first one's text before the target has read it.
     void pastesInQuickSuccessionEachDeliverTheirText()
     {
-        paste(ActionType::PasteText, QStringLiteral("first "));
+        m_sequence->paste(QStringLiteral("first "), false);
         QTest::qWait(5);
-        paste(ActionType::PasteText, QStringLiteral("second"));
+        m_sequence->paste(QStringLiteral("second"), false);
         QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("first second"), 10000);
     }
 
@@ -240,7 +236,7 @@ private Q_SLOTS:
         copyWithXclip("mine");
         runTool("xdotool", {"keydown", "ctrl", "alt", "super"});
         QTRY_VERIFY(m_keys.modifiersHeld());
-        paste(ActionType::PasteText, QStringLiteral("held"));
+        m_sequence->paste(QStringLiteral("held"), false);
         if (!copy.isEmpty())
             copyWithXclip(copy);
         // Released once the sequence has polled the keys for 0.2 s, or once it gave up.
@@ -267,8 +263,8 @@ private Q_SLOTS:
         if (X11AccessibilityTrust().isTrusted())
             QSKIP("needs a display without XTEST");
         copyWithXclip("mine");
-        paste(ActionType::PasteTextAndEnter, QStringLiteral("temporary"));
-        paste(ActionType::PasteTextAndEnter, QString());
+        m_sequence->paste(QStringLiteral("temporary"), true);
+        m_sequence->paste(QString(), true);
         QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
         QCOMPARE(m_log.lines.size(), 2);
         QCOMPARE(clipboardText(), QByteArray("mine"));
@@ -354,7 +350,6 @@ private:
     {
         return runTool("xclip", {"-selection", "clipboard", "-o", "-t", target});
     }
-    void paste(ActionType type, const QString &text) { m_executor->run({{}, {}, true, type, text, 0, 0}); }
 
     QString m_hotkeyText;
     bool m_layoutChanged = false;
@@ -364,15 +359,11 @@ private:
     std::unique_ptr<QProcess> m_target;
     X11Pasteboard m_pasteboard;
     X11SyntheticKeys m_keys;
-    EventLoopScheduler m_clock;
-    FakeJournal m_journal{m_clock};
-    FakeProcessLauncher m_processes{m_journal};
-    FakeWorkspace m_workspace{m_journal};
     FakeLogSink m_log;
     X11HotkeyService m_hotkeys;
     // New for each test: a sequence still running from the test before is dropped, not finished.
     std::optional<CountingScheduler> m_scheduler;
-    std::optional<ActionExecutor> m_executor;
+    std::optional<PasteSequence> m_sequence;
 };
 } // namespace zl
 
