@@ -1,15 +1,11 @@
 // A clipboard peer on raw xcb, independent of Qt's clipboard code.
 //   clip_peer own TARGET TYPE UNITBITS FILE ...  owns CLIPBOARD with these targets, prints "owned",
 //                                                serves them whole until another client takes it
-//   clip_peer read TARGET                        prints "TYPE UNITBITS\n" and the bytes; for TARGETS the
-//                                                target names, one a line
+//   clip_peer read TARGET                        prints "TYPE UNITBITS\n" and the bytes (not in chunks)
 #include <xcb/xcb.h>
-
-#include <poll.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -36,18 +32,6 @@ std::string name(xcb_atom_t a)
     return n;
 }
 
-xcb_generic_event_t *next(int timeoutMs)
-{
-    xcb_flush(c);
-    for (;;) {
-        if (xcb_generic_event_t *e = xcb_poll_for_event(c))
-            return e;
-        pollfd p{xcb_get_file_descriptor(c), POLLIN, 0};
-        if (xcb_connection_has_error(c) || poll(&p, 1, timeoutMs) <= 0)
-            return nullptr;
-    }
-}
-
 struct Format
 {
     xcb_atom_t target, type;
@@ -68,7 +52,7 @@ int own(char **argv, int argc)
     free(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr));
     std::printf("owned\n");
     std::fflush(stdout);
-    while (xcb_generic_event_t *e = next(-1)) {
+    while (xcb_generic_event_t *e = xcb_wait_for_event(c)) {
         const int type = e->response_type & 0x7f;
         if (type == XCB_SELECTION_CLEAR)
             return 0;
@@ -92,60 +76,31 @@ int own(char **argv, int argc)
                 n.property = r->property;
             }
             xcb_send_event(c, 0, r->requestor, 0, reinterpret_cast<const char *>(&n));
+            xcb_flush(c);
         }
         free(e);
     }
     return 1;
 }
 
-xcb_get_property_reply_t *property(xcb_atom_t p)
-{
-    return xcb_get_property_reply(c, xcb_get_property(c, 1, window, p, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 28), nullptr);
-}
-
 int read(const std::string &targetName)
 {
-    const xcb_atom_t target = atom(targetName), p = atom("ZL_PEER"), incr = atom("INCR");
-    xcb_convert_selection(c, window, atom("CLIPBOARD"), target, p, XCB_CURRENT_TIME);
+    const xcb_atom_t p = atom("ZL_PEER");
+    xcb_convert_selection(c, window, atom("CLIPBOARD"), atom(targetName), p, XCB_CURRENT_TIME);
+    xcb_flush(c);
     xcb_generic_event_t *e;
-    while ((e = next(5000)) && (e->response_type & 0x7f) != XCB_SELECTION_NOTIFY)
+    while ((e = xcb_wait_for_event(c)) && (e->response_type & 0x7f) != XCB_SELECTION_NOTIFY)
         free(e);
     if (!e || reinterpret_cast<xcb_selection_notify_event_t *>(e)->property == XCB_NONE)
         return 1;
     free(e);
-    xcb_get_property_reply_t *r = property(p);
-    xcb_atom_t type = r->type;
-    int bits = r->format;
-    std::string data(static_cast<const char *>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
-    if (type == incr) {
-        data.clear();
-        for (bool first = true;;) {
-            free(r);
-            while ((e = next(5000)) && !((e->response_type & 0x7f) == XCB_PROPERTY_NOTIFY
-                                         && reinterpret_cast<xcb_property_notify_event_t *>(e)->state
-                                             == XCB_PROPERTY_NEW_VALUE))
-                free(e);
-            if (!e)
-                return 1;
-            free(e);
-            r = property(p);
-            if (r->type == XCB_NONE) // the notice of the INCR value itself
-                continue;
-            if (first)
-                type = r->type, bits = r->format, first = false;
-            if (xcb_get_property_value_length(r) == 0)
-                break;
-            data.append(static_cast<const char *>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
-        }
-    }
+    xcb_get_property_reply_t *r =
+        xcb_get_property_reply(c, xcb_get_property(c, 1, window, p, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 28), nullptr);
+    if (!r)
+        return 1;
+    std::printf("%s %d\n", name(r->type).c_str(), r->format);
+    std::fwrite(xcb_get_property_value(r), 1, xcb_get_property_value_length(r), stdout);
     free(r);
-    if (target == atom("TARGETS")) {
-        for (size_t i = 0; i + 4 <= data.size(); i += 4)
-            std::printf("%s\n", name(*reinterpret_cast<const xcb_atom_t *>(data.data() + i)).c_str());
-        return 0;
-    }
-    std::printf("%s %d\n", name(type).c_str(), bits);
-    std::fwrite(data.data(), 1, data.size(), stdout);
     return 0;
 }
 
@@ -157,8 +112,7 @@ int main(int argc, char **argv)
     if (argc < 3 || xcb_connection_has_error(c))
         return 2;
     window = xcb_generate_id(c);
-    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, 0, 0, 1,
-                      1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+                      1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
     return std::string(argv[1]) == "own" ? own(argv + 2, argc - 2) : read(argv[2]);
 }

@@ -1,9 +1,6 @@
-#include "ActionExecutor.h"
 #include "EventLoopScheduler.h"
 #include "FakeLogSink.h"
-#include "FakeProcessLauncher.h"
-#include "FakeWorkspace.h"
-#include "ShortcutItem.h"
+#include "PasteSequence.h"
 #include "X11AccessibilityTrust.h"
 #include "X11HotkeyService.h"
 #include "X11Pasteboard.h"
@@ -22,16 +19,6 @@
 #include <utility>
 
 namespace zl {
-
-char *toString(const PasteboardFormat &format)
-{
-    const QByteArray shown = format.data.size() > 64 ? format.data.left(64) + "..." : format.data;
-    return QTest::toString(QStringLiteral("%1 [%2/%3] %4 bytes: %5")
-                               .arg(format.type, QString::fromUtf8(format.dataType))
-                               .arg(format.unitBits)
-                               .arg(format.data.size())
-                               .arg(QString::fromLatin1(shown.toHex(' '))));
-}
 
 // The event loop's timers, counted: with no step pending, the paste sequence has ended.
 class CountingScheduler final : public Scheduler
@@ -61,348 +48,322 @@ class TestPaste : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void targetReceivesTextAndReturn_data();
-    void targetReceivesTextAndReturn();
-    void clipboardIsRestoredByteForByte_data();
-    void clipboardIsRestoredByteForByte();
-    void pastesInQuickSuccessionEachDeliverTheirText();
-    void heldModifiers_data();
-    void heldModifiers();
-    void withoutXtest();
+    // Control+Super+X runs the paste of m_hotkeyText from the event loop, as the program's dispatch does.
+    void initTestCase()
+    {
+        if (!X11AccessibilityTrust().isTrusted())
+            return; // only withoutXtest runs here
+        EventHandlerRef handler = 0;
+        QCOMPARE(m_hotkeys.installEventHandler(
+                     [this](const HotkeyEvent *) {
+                         m_scheduler->schedule({}, [this] { m_sequence->paste(m_hotkeyText, true); });
+                         return 0;
+                     },
+                     &handler),
+                 0);
+        HotkeyRef ref = 0;
+        QCOMPARE(m_hotkeys.registerHotkey(7, 4096 | 256, {1, 1}, &ref), 0);
+    }
+
+    void init()
+    {
+        m_sequence.reset();
+        m_scheduler.emplace();
+        m_sequence.emplace(m_pasteboard, m_keys, *m_scheduler, m_log);
+        startTarget(false);
+    }
+
+    // Leaves keyboard and layout as the next test expects them even after a failure.
+    void cleanup()
+    {
+        stopTarget();
+        m_log.lines.clear();
+        if (std::exchange(m_layoutChanged, false))
+            QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us"}), 0);
+        const bool held = m_keys.modifiersHeld();
+        if (held)
+            runTool("xdotool", {"keyup", "ctrl", "alt", "super"});
+        QVERIFY(!held);
+    }
+
+    // The hotkey rows: xdotool releases every key of the hotkey within a millisecond, while the target
+    // still sees the end of our grab. The layout rows: the Dvorak group types v on the key that is . in
+    // the US group; either group may be the one in force.
+    void targetReceivesTextAndReturn_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("terminal");
+        QTest::addColumn<bool>("viaHotkey");
+        QTest::addColumn<QString>("variants"); // of a layout of two US groups; none: the layout stays
+        QTest::addColumn<QString>("keys"); // none: any
+        const auto row = [](const char *name, const QString &text, bool terminal, bool viaHotkey,
+                            const QString &variants, const QString &keys) {
+            QTest::newRow(name) << text << terminal << viaHotkey << variants << keys;
+        };
+        const QString chord = QStringLiteral("Ctrl+Control\nCtrl+V\nReturn\n");
+        row("non-ASCII, several lines", QStringLiteral("Grüße, 日本語 ✓\n  second line\t tab\nthird 🙂"), false, false, {},
+            chord);
+        QString big;
+        while (big.size() < 100 * 1024)
+            big += QStringLiteral("line %1 with some ascii and ümlauts\n").arg(big.size());
+        row("100 KB", big, false, false, {}, chord);
+        row("terminal gets Control+Shift+V", "in a terminal", true, false, {},
+            "Ctrl+Control\nCtrl+Shift+Shift\nCtrl+Shift+V\nReturn\n");
+        row("hotkey released at once, Return alone", {}, false, true, {}, {});
+        row("hotkey released at once, text and Return", "quick", false, true, {}, {});
+        row("us, dvorak active", "grouped", false, false, ",dvorak", {});
+        row("dvorak, us active", "grouped", false, false, "dvorak,", {});
+    }
+
+    void targetReceivesTextAndReturn()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, terminal);
+        QFETCH(bool, viaHotkey);
+        QFETCH(QString, variants);
+        QFETCH(QString, keys);
+        if (terminal)
+            startTarget(true);
+        if (!variants.isEmpty()) {
+            m_layoutChanged = true;
+            QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us,us", "-variant", variants}), 0);
+            targetCommand("group 1");
+        }
+        m_hotkeyText = text;
+        if (viaHotkey)
+            runTool("xdotool", {"key", "ctrl+super+x"});
+        else
+            m_sequence->paste(text, true);
+        QTRY_COMPARE_WITH_TIMEOUT(targetFile(), text + u'\n', 10000);
+        QCOMPARE(targetFile(".keys").count(QStringLiteral("Return")), 1);
+        if (!keys.isEmpty())
+            QCOMPARE(targetFile(".keys"), keys);
+    }
+
+    void clipboardIsRestoredByteForByte_data()
+    {
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<PasteboardSnapshot>("formats");
+        // What the target's "own" command offers.
+        QTest::newRow("Qt client, three formats")
+            << "qt"
+            << PasteboardSnapshot{{"UTF8_STRING", "pläin\n"},
+                                  {"text/html", "<p>h\xc3\xa4</p>"},
+                                  {"image/png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\0IEND", 16)}};
+        // This process's own windows answer only from its event loop, which a blocking read would stall.
+        QTest::newRow("this process") << "here" << PasteboardSnapshot{{"UTF8_STRING", "our own ✓"}};
+        const QByteArray html = QByteArray("\xff\xfe<\0b\0>\0\xfc\0<\0/\0b\0>\0", 18);
+        QTest::newRow("raw: bytes that are no UTF-8, trailing NUL, UTF-16 HTML, own type, empty, 32-bit units")
+            << "raw"
+            << PasteboardSnapshot{{"UTF8_STRING", "\xff\xfe" "ab"},
+                                  {"STRING", QByteArray("abc\0", 4)},
+                                  {"text/html", html},
+                                  {"TEXT", "t", "UTF8_STRING"},
+                                  {"application/x-empty", ""},
+                                  {"x-zl/units", QByteArray("\1\0\0\0\2\0\0\0", 8), "INTEGER", 32}};
+        QByteArray image(3 * 1024 * 1024, Qt::Uninitialized);
+        for (qsizetype i = 0; i < image.size(); ++i)
+            image[i] = char((i * 7919) >> 3);
+        // xclip hands out more than 1 MB in chunks (INCR).
+        QTest::newRow("xclip image in chunks") << "xclip" << PasteboardSnapshot{{"image/png", image}};
+    }
+
+    void clipboardIsRestoredByteForByte()
+    {
+        QFETCH(QString, owner);
+        QFETCH(PasteboardSnapshot, formats);
+
+        QProcess peer;
+        if (owner == QLatin1StringView("xclip")) {
+            const PasteboardFormat &f = formats.first();
+            const QString file = writeFile(f.data);
+            QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-t", f.type, "-i", file}));
+        } else if (owner == QLatin1StringView("here")) {
+            QGuiApplication::clipboard()->setText(QString::fromUtf8(formats.first().data));
+        } else if (owner == QLatin1StringView("qt")) {
+            targetCommand("own");
+        } else {
+            QStringList args{"own"};
+            for (const PasteboardFormat &f : formats)
+                args << f.type << (f.dataType.isEmpty() ? f.type : f.dataType) << QString::number(f.unitBits)
+                     << writeFile(f.data);
+            peer.start(QStringLiteral(ZL_CLIP_PEER), args);
+            QVERIFY(peer.waitForReadyRead(10000));
+        }
+        QList<std::pair<QString, QByteArray>> expected;
+        for (const PasteboardFormat &f : formats) {
+            const QByteArray type = f.dataType.isEmpty() ? f.type.toUtf8() : f.dataType;
+            const QByteArray head = type + ' ' + QByteArray::number(f.unitBits) + '\n';
+            expected.append({f.type, (f.type == QLatin1StringView("image/png") ? QByteArray() : head) + f.data});
+            QTRY_COMPARE_WITH_TIMEOUT(readBack(f.type), expected.last().second, 10000);
+        }
+        expected.append({QStringLiteral("TARGETS"), readBack(QStringLiteral("TARGETS"))});
+
+        m_sequence->paste(QStringLiteral("temporary"), false);
+        QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("temporary"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
+        for (const auto &[target, bytes] : expected)
+            QCOMPARE(readBack(target), bytes);
+    }
+
+    // The second paste must not replace the first one's text before the target has read it.
+    void pastesInQuickSuccessionEachDeliverTheirText()
+    {
+        m_sequence->paste(QStringLiteral("first "), false);
+        QTest::qWait(5);
+        m_sequence->paste(QStringLiteral("second"), false);
+        QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("first second"), 10000);
+    }
+
+    // The sequence waits while the hotkey's modifiers are down. A copy made meanwhile is the user's latest
+    // word: the restore must not overwrite it.
+    void heldModifiers_data()
+    {
+        QTest::addColumn<bool>("released");
+        QTest::addColumn<QByteArray>("copy");
+        QTest::addColumn<QString>("pasted");
+        QTest::newRow("released while the chord waits") << true << QByteArray() << "held";
+        // Control+Alt+V is an editor command, not a paste.
+        QTest::newRow("held past the wait") << false << QByteArray() << QString();
+        QTest::newRow("user copies while the chord waits") << true << QByteArray("copied") << "copied";
+    }
+
+    void heldModifiers()
+    {
+        QFETCH(bool, released);
+        QFETCH(QByteArray, copy);
+        QFETCH(QString, pasted);
+        copyWithXclip("mine");
+        runTool("xdotool", {"keydown", "ctrl", "alt", "super"});
+        QTRY_VERIFY(m_keys.modifiersHeld());
+        m_sequence->paste(QStringLiteral("held"), false);
+        if (!copy.isEmpty())
+            copyWithXclip(copy);
+        // Released once the sequence has polled the keys for 0.2 s, or once it gave up.
+        if (released)
+            QTRY_VERIFY(m_scheduler->ran >= 20);
+        else
+            QTRY_COMPARE_WITH_TIMEOUT(m_log.lines.size(), 1, 5000);
+        runTool("xdotool", {"keyup", "ctrl", "alt", "super"});
+        QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
+        QCOMPARE(clipboardText(), copy.isEmpty() ? QByteArray("mine") : copy);
+        // xdotool's Escape arrives after every key of ours.
+        runTool("xdotool", {"key", "Escape"});
+        QTRY_VERIFY(targetFile(".keys").endsWith(QStringLiteral("Esc\n")));
+        QCOMPARE(targetFile(), pasted);
+        QCOMPARE(targetFile(".keys").split(u'\n').filter(QStringLiteral("V")),
+                 released ? QStringList{"Ctrl+V"} : QStringList());
+        QCOMPARE(m_log.lines.size(), released ? 0 : 1);
+    }
+
+    // A display without XTEST (ctest runs this function alone as tst_paste_without_xtest): a fake-input
+    // request there would break the connection and end the program.
+    void withoutXtest()
+    {
+        if (X11AccessibilityTrust().isTrusted())
+            QSKIP("needs a display without XTEST");
+        copyWithXclip("mine");
+        m_sequence->paste(QStringLiteral("temporary"), true);
+        m_sequence->paste(QString(), true);
+        QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
+        QCOMPARE(m_log.lines.size(), 2);
+        QCOMPARE(clipboardText(), QByteArray("mine"));
+        QCOMPARE(targetFile(".keys"), QString());
+    }
 
 private:
-    PasteboardFormat readBack(const PasteboardFormat &format);
-    QByteArrayList contentTargets();
-    QString writeFile(const QByteArray &bytes, const QString &name = QStringLiteral("source"));
-    void startTarget(bool terminal);
-    void stopTarget();
-    QString targetFile(const QString &suffix = {}) const;
-    QByteArray runTool(const QString &program, const QStringList &args);
+    // Property type, unit size and bytes as an independent raw X client reads them. xclip reads the large
+    // image, which comes in chunks (INCR), and the list of targets.
+    QByteArray readBack(const QString &target)
+    {
+        if (target == QLatin1StringView("TARGETS")) {
+            QByteArrayList targets = clipboardText(target).split('\n');
+            targets.removeIf([](const QByteArray &t) { return t.isEmpty() || X11Pasteboard::isBookkeeping(t); });
+            return targets.join(' ');
+        }
+        return target == QLatin1StringView("image/png") ? clipboardText(target)
+                                                        : runTool(QStringLiteral(ZL_CLIP_PEER), {"read", target});
+    }
+
+    QString writeFile(const QByteArray &bytes)
+    {
+        QFile file(m_dir.filePath(QString::number(++m_files)));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+    }
+
+    void startTarget(bool terminal)
+    {
+        stopTarget();
+        QFile::remove(m_out);
+        m_target = std::make_unique<QProcess>();
+        m_target->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        const QString name = terminal ? QStringLiteral("konsole") : QStringLiteral("zl_paste_target");
+        m_target->start(QStringLiteral(ZL_PASTE_TARGET),
+                        terminal ? QStringList{m_out, "-name", name, "--terminal"} : QStringList{m_out});
+        QVERIFY(m_target->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(m_keys.focusedWindowClass().startsWith(name + u'\n'), 10000);
+        QTRY_VERIFY(QFile::exists(m_out));
+    }
+
+    // The target quits when its input ends.
+    void stopTarget()
+    {
+        if (!m_target)
+            return;
+        m_target->closeWriteChannel();
+        m_target->waitForFinished(5000);
+        m_target.reset();
+    }
+
+    // The target's text field, ".keys" its key presses one a line, ".ack" its answered commands.
+    QString targetFile(const QString &suffix = {}) const
+    {
+        QFile file(m_out + suffix);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    // Unlike zl::test::runTool, our event loop keeps running: the peer may ask us for the clipboard.
+    QByteArray runTool(const QString &program, const QStringList &args)
+    {
+        QProcess tool;
+        tool.start(program, args);
+        const QDeadlineTimer deadline(10000);
+        while (tool.state() != QProcess::NotRunning && !deadline.hasExpired())
+            QTest::qWait(5);
+        return tool.readAllStandardOutput();
+    }
+
     void targetCommand(const QByteArray &line)
     {
         QFile::remove(m_out + ".ack");
         m_target->write(line + '\n');
         QTRY_VERIFY(QFile::exists(m_out + ".ack"));
     }
-    void copyWithXclip(const QByteArray &bytes);
-    QByteArray clipboardText() { return runTool("xclip", {"-selection", "clipboard", "-o"}); }
-    void paste(ActionType type, const QString &text) { m_executor->run({{}, {}, true, type, text, 0, 0}); }
+    void copyWithXclip(const QByteArray &bytes)
+    {
+        QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-i", writeFile(bytes)}));
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), bytes, 10000);
+    }
+
+    QByteArray clipboardText(const QString &target = QStringLiteral("UTF8_STRING"))
+    {
+        return runTool("xclip", {"-selection", "clipboard", "-o", "-t", target});
+    }
 
     QString m_hotkeyText;
     bool m_layoutChanged = false;
     QTemporaryDir m_dir;
     QString m_out = m_dir.filePath(QStringLiteral("target.txt"));
+    int m_files = 0;
     std::unique_ptr<QProcess> m_target;
     X11Pasteboard m_pasteboard;
     X11SyntheticKeys m_keys;
-    EventLoopScheduler m_clock;
-    FakeJournal m_journal{m_clock};
-    FakeProcessLauncher m_processes{m_journal};
-    FakeWorkspace m_workspace{m_journal};
     FakeLogSink m_log;
     X11HotkeyService m_hotkeys;
     // New for each test: a sequence still running from the test before is dropped, not finished.
     std::optional<CountingScheduler> m_scheduler;
-    std::optional<ActionExecutor> m_executor;
+    std::optional<PasteSequence> m_sequence;
 };
-
-// Control+Super+X runs the paste of m_hotkeyText from the event loop, as the program's dispatch does.
-void TestPaste::initTestCase()
-{
-    if (!X11AccessibilityTrust().isTrusted())
-        return; // only withoutXtest runs here
-    EventHandlerRef handler = 0;
-    QCOMPARE(m_hotkeys.installEventHandler(
-                 [this](const HotkeyEvent *) {
-                     m_scheduler->schedule(std::chrono::milliseconds(0),
-                                           [this] { paste(ActionType::PasteTextAndEnter, m_hotkeyText); });
-                     return 0;
-                 },
-                 &handler),
-             0);
-    HotkeyRef ref = 0;
-    QCOMPARE(m_hotkeys.registerHotkey(7, 4096 | 256, {1, 1}, &ref), 0);
-}
-
-void TestPaste::init()
-{
-    m_executor.reset();
-    m_scheduler.emplace();
-    m_executor.emplace(ActionServices{m_processes, m_workspace, m_pasteboard, m_keys, *m_scheduler, m_log});
-    startTarget(false);
-}
-
-// Leaves keyboard and layout as the next test expects them even after a failure.
-void TestPaste::cleanup()
-{
-    stopTarget();
-    m_log.lines.clear();
-    if (std::exchange(m_layoutChanged, false))
-        QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us"}), 0);
-    const bool held = m_keys.modifiersHeld();
-    if (held)
-        runTool("xdotool", {"keyup", "ctrl", "alt", "super"});
-    QVERIFY(!held);
-}
-
-// The target quits when its input ends.
-void TestPaste::stopTarget()
-{
-    if (!m_target)
-        return;
-    m_target->closeWriteChannel();
-    m_target->waitForFinished(5000);
-    m_target.reset();
-}
-
-void TestPaste::startTarget(bool terminal)
-{
-    stopTarget();
-    QFile::remove(m_out);
-    m_target = std::make_unique<QProcess>();
-    m_target->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const QString name = terminal ? QStringLiteral("konsole") : QStringLiteral("zl_paste_target");
-    m_target->start(QStringLiteral(ZL_PASTE_TARGET),
-                    terminal ? QStringList{m_out, "-name", name, "--terminal"} : QStringList{m_out});
-    QVERIFY(m_target->waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(m_keys.focusedWindowClass().startsWith(name + u'\n'), 10000);
-    QTRY_VERIFY(QFile::exists(m_out));
-}
-
-// The target's text field, ".keys" its key presses one a line, ".ack" its answered commands.
-QString TestPaste::targetFile(const QString &suffix) const
-{
-    QFile file(m_out + suffix);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-QString TestPaste::writeFile(const QByteArray &bytes, const QString &name)
-{
-    QFile file(m_dir.filePath(QString(name).replace(u'/', u'_')));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        return {};
-    return file.fileName();
-}
-
-// Unlike zl::test::runTool, our event loop keeps running: the peer may ask us for the clipboard.
-QByteArray TestPaste::runTool(const QString &program, const QStringList &args)
-{
-    QProcess tool;
-    tool.start(program, args);
-    const QDeadlineTimer deadline(10000);
-    while (tool.state() != QProcess::NotRunning && !deadline.hasExpired())
-        QTest::qWait(5);
-    return tool.readAllStandardOutput();
-}
-
-void TestPaste::copyWithXclip(const QByteArray &bytes)
-{
-    QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-i", writeFile(bytes)}));
-    QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), bytes, 10000);
-}
-
-// The hotkey rows: xdotool releases every key of the hotkey within a millisecond, while the target
-// still sees the end of our grab. The layout rows: the Dvorak group types v on the key that is . in
-// the US group; either group may be the one in force.
-void TestPaste::targetReceivesTextAndReturn_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("terminal");
-    QTest::addColumn<bool>("viaHotkey");
-    QTest::addColumn<QStringList>("layout");
-    QTest::addColumn<QString>("keys");
-    const QString chord = QStringLiteral("Ctrl+Control\nCtrl+V\nReturn\n");
-    QTest::newRow("non-ASCII, several lines")
-        << QStringLiteral("Grüße, 日本語 ✓\n  second line\t tab\nthird 🙂") << false << false << QStringList() << chord;
-    QString big;
-    while (big.size() < 100 * 1024)
-        big += QStringLiteral("line %1 with some ascii and ümlauts\n").arg(big.size());
-    QTest::newRow("100 KB") << big << false << false << QStringList() << chord;
-    QTest::newRow("terminal gets Control+Shift+V") << "in a terminal" << true << false << QStringList()
-                                                   << "Ctrl+Control\nCtrl+Shift+Shift\nCtrl+Shift+V\nReturn\n";
-    QTest::newRow("hotkey released at once, Return alone") << QString() << false << true << QStringList() << QString();
-    QTest::newRow("hotkey released at once, text and Return") << "quick" << false << true << QStringList() << QString();
-    QTest::newRow("us, dvorak active") << "grouped" << false << false
-                                       << QStringList{"-layout", "us,us", "-variant", ",dvorak"} << QString();
-    QTest::newRow("dvorak, us active") << "grouped" << false << false
-                                       << QStringList{"-layout", "us,us", "-variant", "dvorak,"} << QString();
-}
-
-void TestPaste::targetReceivesTextAndReturn()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, terminal);
-    QFETCH(bool, viaHotkey);
-    QFETCH(QStringList, layout);
-    QFETCH(QString, keys);
-    if (terminal)
-        startTarget(true);
-    if (!layout.isEmpty()) {
-        m_layoutChanged = true;
-        QCOMPARE(QProcess::execute("setxkbmap", layout), 0);
-        targetCommand("group 1");
-    }
-    m_hotkeyText = text;
-    if (viaHotkey)
-        runTool("xdotool", {"key", "ctrl+super+x"});
-    else
-        paste(ActionType::PasteTextAndEnter, text);
-    QTRY_COMPARE_WITH_TIMEOUT(targetFile(), text + u'\n', 10000);
-    QCOMPARE(targetFile(".keys").count(QStringLiteral("Return")), 1);
-    if (!keys.isEmpty())
-        QCOMPARE(targetFile(".keys"), keys);
-}
-
-// Targets, property types, unit sizes and bytes as an independent raw X client reads them.
-PasteboardFormat TestPaste::readBack(const PasteboardFormat &format)
-{
-    const QByteArray out = runTool(QStringLiteral(ZL_CLIP_PEER), {"read", format.type});
-    const qsizetype newline = out.indexOf('\n');
-    const QList<QByteArray> head = out.left(newline).split(' ');
-    const QByteArray type = head.value(0);
-    return {format.type, out.mid(newline + 1), type == format.type.toUtf8() ? QByteArray() : type,
-            head.value(1).toInt()};
-}
-
-QByteArrayList TestPaste::contentTargets()
-{
-    QByteArrayList targets = runTool(QStringLiteral(ZL_CLIP_PEER), {"read", "TARGETS"}).split('\n');
-    targets.removeIf([](const QByteArray &t) { return t.isEmpty() || X11Pasteboard::isBookkeeping(t); });
-    return targets;
-}
-
-void TestPaste::clipboardIsRestoredByteForByte_data()
-{
-    QTest::addColumn<QString>("owner");
-    QTest::addColumn<PasteboardSnapshot>("formats");
-    QTest::newRow("xclip text") << "xclip" << PasteboardSnapshot{{"UTF8_STRING", "plain ü text\nline 2"}};
-    // What the target's "own" command offers.
-    QTest::newRow("Qt client, three formats")
-        << "qt"
-        << PasteboardSnapshot{{"UTF8_STRING", "pläin\n"},
-                              {"text/html", "<p>h\xc3\xa4</p>"},
-                              {"image/png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\0IEND", 16)}};
-    // This process's own windows answer only from its event loop, which a blocking read would stall.
-    QTest::newRow("this process") << "here" << PasteboardSnapshot{{"UTF8_STRING", "our own ✓"}};
-    const QByteArray html = QByteArray("\xff\xfe<\0b\0>\0\xfc\0<\0/\0b\0>\0", 18);
-    QTest::newRow("raw: bytes that are no UTF-8, trailing NUL, UTF-16 HTML, own type, empty, 32-bit units")
-        << "raw"
-        << PasteboardSnapshot{{"UTF8_STRING", "\xff\xfe" "ab"},
-                              {"STRING", QByteArray("abc\0", 4)},
-                              {"text/html", html},
-                              {"TEXT", "t", "UTF8_STRING"},
-                              {"application/x-empty", ""},
-                              {"x-zl/units", QByteArray("\1\0\0\0\2\0\0\0", 8), "INTEGER", 32}};
-    QByteArray image(3 * 1024 * 1024, Qt::Uninitialized);
-    for (qsizetype i = 0; i < image.size(); ++i)
-        image[i] = char((i * 7919) >> 3);
-    // xclip hands out more than 1 MB in chunks (INCR).
-    QTest::newRow("xclip image in chunks") << "xclip" << PasteboardSnapshot{{"image/png", image}};
-}
-
-void TestPaste::clipboardIsRestoredByteForByte()
-{
-    QFETCH(QString, owner);
-    QFETCH(PasteboardSnapshot, formats);
-
-    QProcess peer;
-    if (owner == QLatin1StringView("xclip")) {
-        const QString file = writeFile(formats.first().data);
-        QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-t", formats.first().type, "-i", file}));
-    } else if (owner == QLatin1StringView("here")) {
-        QGuiApplication::clipboard()->setText(QString::fromUtf8(formats.first().data));
-    } else if (owner == QLatin1StringView("qt")) {
-        targetCommand("own");
-    } else {
-        QStringList args{"own"};
-        for (const PasteboardFormat &f : formats)
-            args << f.type << (f.dataType.isEmpty() ? f.type : f.dataType) << QString::number(f.unitBits)
-                 << writeFile(f.data, f.type);
-        peer.start(QStringLiteral(ZL_CLIP_PEER), args);
-        QVERIFY(peer.waitForReadyRead(10000));
-    }
-    for (const PasteboardFormat &f : formats)
-        QTRY_COMPARE_WITH_TIMEOUT(readBack(f), f, 10000);
-    const QByteArrayList targets = contentTargets();
-
-    paste(ActionType::PasteText, QStringLiteral("temporary"));
-    QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("temporary"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
-    for (const PasteboardFormat &f : formats)
-        QCOMPARE(readBack(f), f);
-    QCOMPARE(contentTargets(), targets);
-}
-
-// The second paste must not replace the first one's text before the target has read it.
-void TestPaste::pastesInQuickSuccessionEachDeliverTheirText()
-{
-    paste(ActionType::PasteText, QStringLiteral("first "));
-    QTest::qWait(5);
-    paste(ActionType::PasteText, QStringLiteral("second"));
-    QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("first second"), 10000);
-}
-
-// The sequence waits while the hotkey's modifiers are down. A copy made meanwhile is the user's latest
-// word: the restore must not overwrite it.
-void TestPaste::heldModifiers_data()
-{
-    QTest::addColumn<bool>("released");
-    QTest::addColumn<QByteArray>("copy");
-    QTest::addColumn<QString>("pasted");
-    QTest::newRow("released while the chord waits") << true << QByteArray() << "held";
-    // Control+Alt+V is an editor command, not a paste.
-    QTest::newRow("held past the wait") << false << QByteArray() << QString();
-    QTest::newRow("user copies while the chord waits") << true << QByteArray("copied") << "copied";
-}
-
-void TestPaste::heldModifiers()
-{
-    QFETCH(bool, released);
-    QFETCH(QByteArray, copy);
-    QFETCH(QString, pasted);
-    copyWithXclip("mine");
-    runTool("xdotool", {"keydown", "ctrl", "alt", "super"});
-    QTRY_VERIFY(m_keys.modifiersHeld());
-    paste(ActionType::PasteText, QStringLiteral("held"));
-    if (!copy.isEmpty())
-        copyWithXclip(copy);
-    // Released once the sequence has polled the keys for 0.2 s, or once it gave up.
-    if (released)
-        QTRY_VERIFY(m_scheduler->ran >= 20);
-    else
-        QTRY_COMPARE_WITH_TIMEOUT(m_log.lines.size(), 1, 5000);
-    QCOMPARE(targetFile(), QString());
-    runTool("xdotool", {"keyup", "ctrl", "alt", "super"});
-    QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
-    QCOMPARE(clipboardText(), copy.isEmpty() ? QByteArray("mine") : copy);
-    // xdotool's Escape arrives after every key of ours.
-    runTool("xdotool", {"key", "Escape"});
-    QTRY_VERIFY(targetFile(".keys").endsWith(QStringLiteral("Esc\n")));
-    QCOMPARE(targetFile(), pasted);
-    QCOMPARE(targetFile(".keys").split(u'\n').filter(QStringLiteral("V")),
-             released ? QStringList{"Ctrl+V"} : QStringList());
-    QCOMPARE(m_log.lines.size(), released ? 0 : 1);
-}
-
-// A display without XTEST (ctest runs this function alone as tst_paste_without_xtest): a fake-input
-// request there would break the connection and end the program.
-void TestPaste::withoutXtest()
-{
-    if (X11AccessibilityTrust().isTrusted())
-        QSKIP("needs a display without XTEST");
-    copyWithXclip("mine");
-    paste(ActionType::PasteTextAndEnter, QStringLiteral("temporary"));
-    paste(ActionType::PasteTextAndEnter, QString());
-    QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
-    QCOMPARE(m_log.lines.size(), 2);
-    QCOMPARE(clipboardText(), QByteArray("mine"));
-    QCOMPARE(targetFile(), QString());
-    QCOMPARE(targetFile(".keys"), QString());
-}
-
 } // namespace zl
 
 QTEST_MAIN(zl::TestPaste)
