@@ -146,8 +146,8 @@ private slots:
         QTRY_COMPARE(m_runs.size(), 7);
     }
 
-    // The program picks the sway back end, binds once its window has shown, pastes through sway's
-    // virtual keyboard with no X server at all, and leaves no binding behind when it ends.
+    // The program picks the sway back end, binds once its window has shown, runs the shortcut with no
+    // X server at all, and leaves no binding behind when it ends.
     void realProgramServesHotkeys()
     {
         const QString config = m_dir.filePath(QStringLiteral("program/config"));
