@@ -74,22 +74,12 @@ public:
             return remoteDesktopCall(message, bus);
         if (message.path() == kPath && iface == kControl)
             return controlCall(message, bus);
-        if (message.path() == kPath && iface == u"org.freedesktop.host.portal.Registry" && member == u"Register") {
-            m_log << QStringLiteral("Register %1").arg(message.arguments().value(0).toString());
-            bus.send(message.createReply());
-            return true;
-        }
-        if (iface == u"org.freedesktop.portal.Session" && member == u"Close" && m_sessions.contains(message.path())) {
-            m_log << QStringLiteral("Session.Close %1").arg(message.path().section(QLatin1Char('/'), -1));
-            m_sessions.remove(message.path());
-            bus.send(message.createReply());
-            return true;
-        }
-        if (iface == u"org.freedesktop.portal.Request" && member == u"Close") {
-            m_log << QStringLiteral("Request.Close");
-            bus.send(message.createReply());
-            return true;
-        }
+        if (message.path() == kPath && iface == u"org.freedesktop.host.portal.Registry" && member == u"Register")
+            return logAndReply(message, bus, QStringLiteral("Register ") + message.arguments().value(0).toString());
+        if (iface == u"org.freedesktop.portal.Session" && member == u"Close" && m_sessions.remove(message.path()))
+            return logAndReply(message, bus, QStringLiteral("Session.Close ") + message.path().section(u'/', -1));
+        if (iface == u"org.freedesktop.portal.Request" && member == u"Close")
+            return logAndReply(message, bus, QStringLiteral("Request.Close"));
         return false;
     }
 
@@ -101,6 +91,13 @@ private:
         QStringList shortcuts; // the ids bound
         bool started = false;
     };
+
+    bool logAndReply(const QDBusMessage &message, QDBusConnection &bus, const QString &line)
+    {
+        m_log << line;
+        bus.send(message.createReply());
+        return true;
+    }
 
     static bool fail(const QDBusMessage &message, QDBusConnection &bus, const QString &text)
     {

@@ -70,25 +70,14 @@ private slots:
 
     void cleanup() { stopStandIn(); }
 
-    void triggers_data()
-    {
-        QTest::addColumn<quint32>("keyCode");
-        QTest::addColumn<quint32>("modifiers");
-        QTest::addColumn<QString>("trigger");
-        QTest::newRow("letter is its lower-case keysym") << 14u << 6144u << "CTRL+ALT+e";
-        QTest::newRow("modifier order, named key") << 36u << 6912u << "CTRL+ALT+SHIFT+LOGO+Return";
-        QTest::newRow("digit, not its shifted symbol") << 0x12u << 768u << "SHIFT+LOGO+1";
-        QTest::newRow("punctuation by keysym name") << 0x1Bu << 4096u << "CTRL+minus";
-        QTest::newRow("key without virtual code") << 0x100ACu << 0u << "XF86AudioPlay";
-        QTest::newRow("code no key has") << 0x7Fu << 4096u << "";
-    }
-
+    // What the bound lists below do not show: every modifier in order, punctuation and keys
+    // without a virtual code by their keysym names, and a code no key has.
     void triggers()
     {
-        QFETCH(quint32, keyCode);
-        QFETCH(quint32, modifiers);
-        QFETCH(QString, trigger);
-        QCOMPARE(PortalTrigger().format(keyCode, modifiers), trigger);
+        QCOMPARE(PortalTrigger().format(36, 6912), QStringLiteral("CTRL+ALT+SHIFT+LOGO+Return"));
+        QCOMPARE(PortalTrigger().format(0x1B, 4096), QStringLiteral("CTRL+minus"));
+        QCOMPARE(PortalTrigger().format(0x100AC, 0), QStringLiteral("XF86AudioPlay"));
+        QCOMPARE(PortalTrigger().format(0x7F, 4096), QString());
     }
 
     // One burst of edits closes the session and binds the last list once, in a new one.
@@ -150,6 +139,7 @@ private slots:
         control(QStringLiteral("SetSilence"), {QStringLiteral("BindShortcuts"), QString()});
         QTRY_COMPARE_WITH_TIMEOUT(recorder.results.size(), 2, 10000);
         QCOMPARE(recorder.results.at(0).status, Status::Unavailable);
+        QVERIFY2(recorder.results.at(0).detail.contains(u"no response"), qPrintable(recorder.results.at(0).detail));
         QCOMPARE(recorder.results.at(1).status, Status::Bound);
         QCOMPARE(
             log().mid(3),
@@ -213,17 +203,9 @@ private slots:
         QTest::newRow("no portal") << false << false << "" << "" << 0u << Status::Unavailable << "ServiceUnknown";
         QTest::newRow("CreateSession never replies")
             << false << true << "CreateSession" << "reply" << 0u << Status::Unavailable << "CreateSession: ";
-        QTest::newRow("CreateSession never responds")
-            << false << true << "CreateSession" << "response" << 0u << Status::Unavailable << "no response";
-        QTest::newRow("dialog never answered")
-            << false << true << "BindShortcuts" << "response" << 0u << Status::Unavailable << "no response";
-        QTest::newRow("CreateSession fails")
-            << false << true << "CreateSession" << "" << 2u << Status::Refused << "response 2";
         QTest::newRow("user cancels")
             << false << true << "BindShortcuts" << "" << 1u << Status::Refused << "response 1";
         QTest::newRow("keys, no portal") << true << false << "" << "" << 0u << none << "ServiceUnknown";
-        QTest::newRow("keys, devices refused")
-            << true << true << "SelectDevices" << "" << 2u << none << "SelectDevices: response 2";
         QTest::newRow("keys, user cancels the dialog")
             << true << true << "Start" << "" << 1u << none << "Start: response 1 (cancelled)";
         QTest::newRow("keys, dialog never answered")
@@ -305,17 +287,15 @@ private slots:
         QVERIFY(!keys->postPasteChord());
         QTRY_VERIFY(trust.isTrusted());
         QCOMPARE(tokens, QStringList{QStringLiteral("token-1")});
-        QCOMPARE(log(), QStringList({QStringLiteral("Register " ZL_APP_ID),
-                                     QStringLiteral("RemoteDesktop.CreateSession zephyrlatch_keys_1"),
-                                     QStringLiteral("SelectDevices types=1 persist_mode=2 restore_token="),
-                                     QStringLiteral("Start")}));
+        QCOMPARE(log().filter(QStringLiteral("SelectDevices")),
+                 QStringList{QStringLiteral("SelectDevices types=1 persist_mode=2 restore_token=")});
 
         QVERIFY(keys->postPasteChord());
         QVERIFY(keys->postReturn());
         focused = QStringLiteral("org.gnome.Console");
         QVERIFY(keys->postPasteChord());
         // Control+V; Return; Control+Shift+V for the terminal.
-        QTRY_COMPARE(log().mid(4).replaceInStrings(QStringLiteral("Keysym "), QString()).join(u' '),
+        QTRY_COMPARE(log().filter(QStringLiteral("Keysym ")).join(u' ').remove(QStringLiteral("Keysym ")),
                      QStringLiteral("+ffe3 +76 -76 -ffe3 +ff0d -ff0d +ffe3 +ffe1 +76 -76 -ffe1 -ffe3"));
 
         keys.reset();

@@ -29,31 +29,21 @@ private slots:
         QTest::addColumn<quint32>("modifiers");
         QTest::addColumn<QString>("expected");
         QTest::newRow("no hotkey") << "us" << "en" << 0u << 0u << "Not set";
-        for (const char *layout : {"us", "de", "fr"})
-            QTest::addRow("%s space", layout) << layout << "en" << 49u << 0u << "Space";
+        QTest::newRow("us space") << "us" << "en" << 49u << 0u << "Space";
         QTest::newRow("us key 0 with command") << "us" << "en" << 0u << 256u << "Super+A";
         QTest::newRow("us other mask bits ignored") << "us" << "en" << 14u << (256u | 1u | 0x10000u) << "Super+E";
-        QTest::newRow("us keypad enter") << "us" << "en" << 76u << 0u << "Keypad Return";
-        QTest::newRow("us F5") << "us" << "en" << 96u << 512u << "Shift+F5";
-        QTest::newRow("us F20") << "us" << "en" << 90u << 4096u << "Ctrl+F20";
-        QTest::newRow("de Y position") << "de" << "en" << 16u << 256u << "Super+Z";
-        QTest::newRow("fr Q position") << "fr" << "en" << 12u << 256u << "Super+A";
         QTest::newRow("fr A position") << "fr" << "en" << 0u << 256u << "Super+Q";
         QTest::newRow("us all modifiers Return") << "us" << "en" << 36u << 6912u << "Ctrl+Alt+Shift+Super+Return";
-        QTest::newRow("us named keys")
-            << "us" << "en" << 116u << 4096u << "Ctrl+Page Up";
         QTest::newRow("German words") << "de" << "de" << 36u << 6912u << "Strg+Alt+Umschalt+Super+Eingabe";
         QTest::newRow("German page down") << "de" << "de" << 121u << 0u << "Bild ab";
         QTest::newRow("de sharp s upper-cased") << "de" << "en" << 27u << 4096u << "Ctrl+SS";
         QTest::newRow("de umlaut") << "de" << "en" << 41u << 0u << "Ö";
-        QTest::newRow("de dead circumflex") << "de" << "en" << 50u << 256u << "Super+Key50";
         QTest::newRow("fr dead circumflex") << "fr" << "en" << 33u << 256u << "Super+Key33";
         QTest::newRow("us keypad without NumLock") << "us" << "en" << 89u << 256u << "Super+Keypad 7";
         QTest::newRow("German keypad") << "us" << "de" << 69u << 0u << "Ziffernblock +";
         QTest::newRow("us media key") << "us" << "en" << 0x100ACu << 256u << "Super+XF86AudioPlay";
         // Without a layout only the fixed names remain.
         QTest::newRow("no layout, Return") << "" << "en" << 36u << 0u << "Return";
-        QTest::newRow("no layout, letter") << "" << "en" << 14u << 0u << "Key14";
         QTest::newRow("no layout, media key") << "" << "en" << 0x100ACu << 0u << "Key65708";
     }
 
@@ -72,26 +62,12 @@ private slots:
         QCOMPARE(HotkeyDisplay::string(keyCode, modifiers, layout.isEmpty() ? nullptr : &keyboard), expected);
     }
 
-    void fromKeyEvent_data()
-    {
-        QTest::addColumn<quint32>("scanCode");
-        QTest::addColumn<int>("qtModifiers");
-        QTest::addColumn<std::optional<KeyCombination>>("expected");
-        QTest::newRow("super shift E") << 26u << int(Qt::MetaModifier | Qt::ShiftModifier)
-                                       << std::optional(KeyCombination{14, 768});
-        QTest::newRow("control alt Return") << 36u << int(Qt::ControlModifier | Qt::AltModifier)
-                                            << std::optional(KeyCombination{36, 6144});
-        QTest::newRow("keypad flag ignored") << 104u << int(Qt::KeypadModifier) << std::optional(KeyCombination{76, 0});
-        QTest::newRow("media key") << 172u << 0 << std::optional(KeyCombination{0x100AC, 0});
-        QTest::newRow("no scan code") << 0u << int(Qt::MetaModifier) << std::optional<KeyCombination>();
-    }
-
+    // The keypad flag is no modifier; a key past the X11 range keeps its own code; no scan code, no key.
     void fromKeyEvent()
     {
-        QFETCH(quint32, scanCode);
-        QFETCH(int, qtModifiers);
-        QFETCH(std::optional<KeyCombination>, expected);
-        QCOMPARE(HotkeyDisplay::fromKeyEvent(scanCode, Qt::KeyboardModifiers(qtModifiers)), expected);
+        QCOMPARE(HotkeyDisplay::fromKeyEvent(104, Qt::KeypadModifier), std::optional(KeyCombination{76, 0}));
+        QCOMPARE(HotkeyDisplay::fromKeyEvent(172, {}), std::optional(KeyCombination{0x100AC, 0}));
+        QCOMPARE(HotkeyDisplay::fromKeyEvent(0, Qt::MetaModifier), std::optional<KeyCombination>());
     }
 
     // The key code table against the XKB names of the physical keys (the server's evdev keycodes).
@@ -132,21 +108,12 @@ private slots:
     }
 
     // WM_CLASS as these programs set it (instance, class): a terminal missed gets Control+V, a literal-next.
-    void terminalWindowClasses_data()
-    {
-        QTest::addColumn<QString>("wmClass");
-        QTest::addColumn<bool>("terminal");
-        QTest::newRow("instance name") << "urxvt\nURxvt" << true;
-        QTest::newRow("reverse-DNS name") << "ghostty\ncom.mitchellh.ghostty" << true;
-        QTest::newRow("upper-case") << "Alacritty\nAlacritty" << true;
-        QTest::newRow("firefox") << "Navigator\nfirefox" << false;
-        QTest::newRow("kate") << "kate\nkate" << false;
-    }
     void terminalWindowClasses()
     {
-        QFETCH(QString, wmClass);
-        QFETCH(bool, terminal);
-        QCOMPARE(X11SyntheticKeys::isTerminal(wmClass), terminal);
+        QVERIFY(X11SyntheticKeys::isTerminal(QStringLiteral("urxvt\nURxvt")));
+        QVERIFY(X11SyntheticKeys::isTerminal(QStringLiteral("ghostty\ncom.mitchellh.ghostty")));
+        QVERIFY(X11SyntheticKeys::isTerminal(QStringLiteral("Alacritty\nAlacritty")));
+        QVERIFY(!X11SyntheticKeys::isTerminal(QStringLiteral("Navigator\nfirefox")));
     }
 };
 
