@@ -118,6 +118,15 @@ private Q_SLOTS:
         QVERIFY(m_log.lines.isEmpty());
     }
 
+    // An executable whose interpreter is missing cannot start: said in the log, not passed over.
+    void executableThatCannotStartIsLogged()
+    {
+        write(QStringLiteral("broken"), "#!/nonexistent/interpreter\n", true);
+        run(ActionType::LaunchApp, path(QStringLiteral("broken")));
+        QCOMPARE(m_log.lines, QStringList{QStringLiteral("Zephyrlatch: failed to run command: %1: No such file or directory")
+                                              .arg(path(QStringLiteral("broken")))});
+    }
+
     void fallbackRunsTheNameAsOneWord_data()
     {
         QTest::addColumn<QString>("shell");
