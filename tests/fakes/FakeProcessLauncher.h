@@ -5,26 +5,21 @@
 
 namespace zl {
 
-/** Records each start as "start <program> [<arg>]..." and fails with failure when that is set. */
+/** Records each start as "start <program> [<arg>]...". */
 class FakeProcessLauncher final : public ProcessLauncher
 {
 public:
     explicit FakeProcessLauncher(FakeJournal &journal) : m_journal(journal) {}
 
-    QString userShell() const override { return shell; }
+    QString userShell() const override { return QStringLiteral("/fake/bin/zsh"); }
     std::optional<QString> startDetached(const QString &program, const QStringList &arguments) override
     {
         QString line = QStringLiteral("start ") + program;
         for (const QString &argument : arguments)
             line += QStringLiteral(" [") + argument + u']';
         m_journal.add(line);
-        starts.append(arguments);
-        return failure;
+        return std::nullopt;
     }
-
-    QString shell = QStringLiteral("/fake/bin/zsh");
-    std::optional<QString> failure;
-    QList<QStringList> starts;
 
 private:
     FakeJournal &m_journal;

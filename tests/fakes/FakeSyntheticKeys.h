@@ -15,7 +15,7 @@ public:
     {
     }
 
-    bool modifiersHeld() override { return held; }
+    bool modifiersHeld() override { return false; }
     bool postPasteChord() override
     {
         m_journal.add(QStringLiteral("chord ") + m_pasteboard.text());
@@ -28,7 +28,6 @@ public:
         return true;
     }
 
-    bool held = false;
     QStringList pasted;
 
 private:

@@ -3,12 +3,9 @@
 #include "FakeJournal.h"
 #include "Workspace.h"
 
-#include <QHash>
-#include <QSet>
-
 namespace zl {
 
-/** Installed entries and files are plain tables; every query and launch is journalled. */
+/** Nothing is installed and no file exists; every query that matters and every launch is journalled. */
 class FakeWorkspace final : public Workspace
 {
 public:
@@ -19,18 +16,18 @@ public:
         m_journal.add(QStringLiteral("open ") + url.toString());
         return true;
     }
-    QStringList applicationFolders() const override { return folders; }
+    QStringList applicationFolders() const override { return {}; }
     std::optional<QString> findApplicationById(const QString &desktopId) override
     {
         m_journal.add(QStringLiteral("id? ") + desktopId);
-        return lookup(byId, desktopId);
+        return std::nullopt;
     }
     std::optional<QString> findApplicationByName(const QString &name) override
     {
         m_journal.add(QStringLiteral("name? ") + name);
-        return lookup(byName, name);
+        return std::nullopt;
     }
-    bool isHiddenEntry(const QString &desktopFile) const override { return hidden.contains(desktopFile); }
+    bool isHiddenEntry(const QString &) const override { return false; }
     bool launchDesktopEntry(const QString &desktopFile) override
     {
         m_journal.add(QStringLiteral("launch ") + desktopFile);
@@ -39,24 +36,11 @@ public:
     bool fileExists(const QString &path) const override
     {
         m_journal.add(QStringLiteral("exists? ") + path);
-        return files.contains(path) || executables.contains(path);
+        return false;
     }
-    bool isExecutableFile(const QString &path) const override { return executables.contains(path); }
-
-    QStringList folders;
-    QHash<QString, QString> byId;
-    QHash<QString, QString> byName;
-    QSet<QString> files;
-    QSet<QString> executables;
-    QSet<QString> hidden;
+    bool isExecutableFile(const QString &) const override { return false; }
 
 private:
-    static std::optional<QString> lookup(const QHash<QString, QString> &table, const QString &key)
-    {
-        const auto it = table.constFind(key);
-        return it == table.constEnd() ? std::nullopt : std::optional<QString>(*it);
-    }
-
     FakeJournal &m_journal;
 };
 
