@@ -73,6 +73,12 @@ private slots:
             }
             QVERIFY2(runs(i) > 0, qPrintable(chord(i)));
         }
+        // The hostile ones fail to launch, their names reaching the log as data; launching opens for
+        // good what the storm's count of descriptors must not see as a leak. The first storm shortcut,
+        // pressed after them, runs once they have been handled.
+        const int first = runs(0);
+        xdotool({QStringLiteral("key"), chord(5), chord(6), chord(0)});
+        QTRY_COMPARE_WITH_TIMEOUT(runs(0), first + 1, 10000);
     }
 
     void cleanupTestCase()
@@ -90,8 +96,7 @@ private slots:
             before[i] = runs(i);
         const qsizetype descriptorsBefore = openDescriptors(pid);
 
-        // The hostile ones fail to launch first: their names reach the log and the window as data.
-        QStringList storm{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("0"), chord(5), chord(6)};
+        QStringList storm{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("0")};
         for (int press = 0; press < kPresses; ++press)
             storm << chord(press % kStorm);
         xdotool(storm, 120000);

@@ -43,12 +43,13 @@ private slots:
         m_store.reset();
     }
 
-    // Every pass registers anew under identifiers never used before; binding twice keeps one handler
-    // and one subscription. The counts also hold the store's subscription to its contract: the
+    // Every pass registers anew, under identifiers never used before, each enabled shortcut with a key or
+    // a modifier; binding twice keeps one handler and one subscription. The counts also hold the store's subscription to its contract: the
     // current list and each new one arrive queued, and a replaced subscription delivers nothing.
     void registrationPasses()
     {
-        m_store->setShortcuts({item("a", 0, 256), item("b", 14, 2816), item("c", 49, 4096)});
+        m_store->setShortcuts({item("a", 0, 256), item("b", 14, 2816), item("bare", 49, 0), item("none", 0, 0),
+                               item("off", 15, 256, false)});
         m_manager->bind(*m_store);
         m_manager->bind(*m_store);
         QCOMPARE(m_service.installCalls, 1);
@@ -72,32 +73,6 @@ private slots:
         list[1].payload = QStringLiteral("edited after registration");
         m_store->update(list[1]);
         QTRY_COMPARE(m_runs, QList<ShortcutItem>{list[1]});
-    }
-
-    void eligibility_data()
-    {
-        QTest::addColumn<quint32>("keyCode");
-        QTest::addColumn<quint32>("modifiers");
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<bool>("registered");
-        QTest::newRow("no hotkey") << 0u << 0u << true << false;
-        QTest::newRow("disabled") << 14u << 256u << false << false;
-        QTest::newRow("key 0 with a modifier") << 0u << 256u << true << true;
-        QTest::newRow("bare key") << 14u << 0u << true << true;
-    }
-
-    void eligibility()
-    {
-        QFETCH(quint32, keyCode);
-        QFETCH(quint32, modifiers);
-        QFETCH(bool, enabled);
-        QFETCH(bool, registered);
-        m_manager->reregister({item("x", keyCode, modifiers, enabled)});
-        QCOMPARE(m_service.active.size(), registered ? 1u : 0u);
-        if (registered) {
-            QCOMPARE(m_service.attempts.first().keyCode, keyCode);
-            QCOMPARE(m_service.attempts.first().modifiers, modifiers);
-        }
     }
 
     void pressRunsNothing_data()
