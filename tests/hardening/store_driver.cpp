@@ -32,8 +32,6 @@ int main(int argc, char **argv)
         return 0;
     }
     int step = zl::hardening::seriesStep(store.shortcuts());
-    std::printf("at %d\n", step);
-    std::fflush(stdout);
     for (;;) {
         ++step;
         store.setShortcuts(zl::hardening::series(step));

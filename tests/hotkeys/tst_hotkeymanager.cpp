@@ -44,8 +44,9 @@ private slots:
     }
 
     // Every pass registers anew, under identifiers never used before, each enabled shortcut with a key or
-    // a modifier; binding twice keeps one handler and one subscription. The counts also hold the store's subscription to its contract: the
-    // current list and each new one arrive queued, and a replaced subscription delivers nothing.
+    // a modifier; binding twice keeps one handler and one subscription. The counts also hold the store's
+    // subscription to its contract: the current list and each new one arrive queued, and a replaced
+    // subscription delivers nothing.
     void registrationPasses()
     {
         m_store->setShortcuts({item("a", 0, 256), item("b", 14, 2816), item("bare", 49, 0), item("none", 0, 0),

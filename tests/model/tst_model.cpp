@@ -50,7 +50,8 @@ private slots:
         QTest::newRow("fractional modifiers") << withKey("modifiers", "256.5") << false;
         QTest::newRow("key code as string") << withKey("keyCode", R"("14")") << false;
         QTest::newRow("action in other case") << withKey("actionType", R"("PasteText")") << false;
-        QTest::newRow("one bad element of two") << QByteArray(kValid) + "," + withKey("actionType", R"("sing")") << false;
+        QTest::newRow("one bad element of two")
+            << QByteArray(kValid) + "," + withKey("actionType", R"("sing")") << false;
     }
 
     void decodeObject()
