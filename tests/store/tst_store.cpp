@@ -215,7 +215,7 @@ private slots:
         qInfo("random seed %u", seed);
         QRandomGenerator random(seed);
 
-        for (int round = 0; round < 190; ++round) {
+        for (int round = 0; round < 160; ++round) {
             QProcess burst;
             burst.start(QStringLiteral(ZL_STORE_DRIVER), {QStringLiteral("burst"), path()});
             // A save syncs to disk and takes a few tens of milliseconds: the kill lands somewhere in a
