@@ -4,8 +4,6 @@
 //                               save per step, printing "saved <step>" after each save returns
 //   store_driver edit <file>    loads, prints "loaded <n>", adds one shortcut, prints "kept <n>"
 //   store_driver load <file>    loads, prints "count <n>" and exits
-//   store_driver login <file>   turns launch at login on with a login item that refuses, prints
-//                               "stored <0|1> failed <0|1>"
 #include "SettingsStore.h"
 
 #include "FakeLoginItem.h"
@@ -26,14 +24,6 @@ int main(int argc, char **argv)
         std::printf("count %d\n", static_cast<int>(store.shortcuts().size()));
         return 0;
     }
-    if (qstrcmp(argv[1], "login") == 0) {
-        loginItem.failRegister = true;
-        store.setLaunchAtLogin(true);
-        zl::FakeLoginItem other;
-        std::printf("stored %d failed %d\n", zl::SettingsStore(other, store.filePath()).launchAtLogin(),
-                    store.loginItemFailed());
-        return 0;
-    }
     if (qstrcmp(argv[1], "edit") == 0) {
         std::printf("loaded %d\n", static_cast<int>(store.shortcuts().size()));
         std::fflush(stdout);
@@ -42,8 +32,6 @@ int main(int argc, char **argv)
         return 0;
     }
     int step = zl::hardening::seriesStep(store.shortcuts());
-    std::printf("at %d\n", step);
-    std::fflush(stdout);
     for (;;) {
         ++step;
         store.setShortcuts(zl::hardening::series(step));

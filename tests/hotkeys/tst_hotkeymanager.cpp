@@ -43,12 +43,14 @@ private slots:
         m_store.reset();
     }
 
-    // Every pass registers anew under identifiers never used before; binding twice keeps one handler
-    // and one subscription. The counts also hold the store's subscription to its contract: the
-    // current list and each new one arrive queued, and a replaced subscription delivers nothing.
+    // Every pass registers anew, under identifiers never used before, each enabled shortcut with a key or
+    // a modifier; binding twice keeps one handler and one subscription. The counts also hold the store's
+    // subscription to its contract: the current list and each new one arrive queued, and a replaced
+    // subscription delivers nothing.
     void registrationPasses()
     {
-        m_store->setShortcuts({item("a", 0, 256), item("b", 14, 2816), item("c", 49, 4096)});
+        m_store->setShortcuts({item("a", 0, 256), item("b", 14, 2816), item("bare", 49, 0), item("none", 0, 0),
+                               item("off", 15, 256, false)});
         m_manager->bind(*m_store);
         m_manager->bind(*m_store);
         QCOMPARE(m_service.installCalls, 1);
@@ -74,71 +76,28 @@ private slots:
         QTRY_COMPARE(m_runs, QList<ShortcutItem>{list[1]});
     }
 
-    void eligibility_data()
-    {
-        QTest::addColumn<quint32>("keyCode");
-        QTest::addColumn<quint32>("modifiers");
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<bool>("registered");
-        QTest::newRow("no hotkey") << 0u << 0u << true << false;
-        QTest::newRow("disabled") << 14u << 256u << false << false;
-        QTest::newRow("key 0 with a modifier") << 0u << 256u << true << true;
-        QTest::newRow("bare key") << 14u << 0u << true << true;
-    }
-
-    void eligibility()
-    {
-        QFETCH(quint32, keyCode);
-        QFETCH(quint32, modifiers);
-        QFETCH(bool, enabled);
-        QFETCH(bool, registered);
-        m_manager->reregister({item("x", keyCode, modifiers, enabled)});
-        QCOMPARE(m_service.active.size(), registered ? 1u : 0u);
-        if (registered) {
-            QCOMPARE(m_service.attempts.first().keyCode, keyCode);
-            QCOMPARE(m_service.attempts.first().modifiers, modifiers);
-        }
-    }
-
-    void pressRunsNothing_data()
-    {
-        QTest::addColumn<QString>("situation");
-        QTest::addColumn<HotkeyStatus>("status");
-        for (const char *situation :
-             {"stale identifier", "disabled since registration", "deleted since registration", "store gone"}) {
-            QTest::newRow(situation) << situation << 0;
-        }
-        QTest::newRow("foreign event") << "foreign event" << FakeHotkeyService::ForeignEventStatus;
-    }
-
+    // A press runs nothing when its identifier is stale, the event is not ours, or the shortcut was
+    // disabled, deleted or its store gone between the press and its queued run.
     void pressRunsNothing()
     {
-        QFETCH(QString, situation);
-        QFETCH(HotkeyStatus, status);
-        ShortcutItem shortcut = item("a", 14, 2816);
-        m_store->setShortcuts({shortcut});
+        QList<ShortcutItem> list{item("a", 14, 2816), item("b", 15, 2816), item("c", 16, 2816)};
+        m_store->setShortcuts(list);
         m_manager->bind(*m_store);
-        QTRY_COMPARE(m_service.activeIds(), QList<quint32>{2});
-        HotkeyStatus result = -1;
-        if (situation == "stale identifier") {
-            result = m_service.deliver(1);
-        } else if (situation == "foreign event") {
-            const HotkeyEvent foreign;
-            result = m_service.handler(&foreign);
-        } else {
-            result = m_service.press(14, 2816);
-            if (situation == "disabled since registration") {
-                shortcut.isEnabled = false;
-                m_store->update(shortcut);
-            } else if (situation == "deleted since registration") {
-                m_store->deleteIds({shortcut.id});
-            } else {
-                m_store.reset();
-            }
-        }
-        QCOMPARE(result, status);
+        QTRY_COMPARE(m_service.activeIds(), (QList<quint32>{4, 5, 6}));
+        const HotkeyEvent foreign;
+        QCOMPARE(m_service.handler(&foreign), FakeHotkeyService::ForeignEventStatus);
+        QCOMPARE(m_service.deliver(3), 0); // c of the first pass: a stale run shows as "c"
+        QCOMPARE(m_service.press(14, 2816), 0);
+        list[0].isEnabled = false;
+        m_store->update(list[0]);
+        QCOMPARE(m_service.press(15, 2816), 0);
+        m_store->deleteIds({list[1].id});
         QTest::qWait(20);
-        QVERIFY(m_runs.isEmpty());
+        QCOMPARE(m_runs, QList<ShortcutItem>());
+        QCOMPARE(m_service.press(16, 2816), 0);
+        m_store.reset();
+        QTest::qWait(20);
+        QVERIFY2(m_runs.isEmpty(), "ran after its store was gone");
     }
 
     void handlerFailureIsRetriedAtNextBind()

@@ -70,13 +70,14 @@ private Q_SLOTS:
         std::fflush(stderr);
         const int saved = ::dup(STDERR_FILENO);
         ::dup2(captured.handle(), STDERR_FILENO);
-        SystemLog().log(QStringLiteral("Zephyrlatch: RegisterEventHotKey failed for a\nb\r") + QChar(0) +
-                        QStringLiteral("c\u2028d: -1"));
+        // Kept: backslashes and any printable character; escaped: line breaks and control characters.
+        SystemLog().log(QStringLiteral("Grüße \\n 😀 a\nb\r\nc\u2028d\u2029e\t\x1b[31m\x7f\u0085\u009b") +
+                        QChar(0) + u'f');
         ::dup2(saved, STDERR_FILENO);
         ::close(saved);
         QVERIFY(captured.seek(0));
-        QCOMPARE(captured.readAll(),
-                 QByteArray("Zephyrlatch: RegisterEventHotKey failed for a\\nb\\r\\x00c\\u2028d: -1\n"));
+        QCOMPARE(QString::fromUtf8(captured.readAll()),
+                 QStringLiteral("Grüße \\n 😀 a\\nb\\r\\nc\\u2028d\\u2029e\\t\\x1b[31m\\x7f\\x85\\x9b\\x00f\n"));
     }
 };
 

@@ -1,5 +1,4 @@
 #include "ActionType.h"
-#include "LogText.h"
 #include "ShortcutItem.h"
 #include "Translations.h"
 
@@ -40,25 +39,19 @@ private slots:
         QTest::addColumn<bool>("accepted");
 
         QTest::newRow("valid") << QByteArray(kValid) << true;
-        QTest::newRow("lower-case id") << withKey("id", R"("6f1c2b3a-1d2e-4f5a-8b9c-0d1e2f3a4b5c")") << true;
-        QTest::newRow("extra key") << withKey("color", R"("red")") << true;
         QTest::newRow("max uint32") << withKey("keyCode", "4294967295") << true;
         QTest::newRow("whole number written as float") << withKey("modifiers", "256.0") << true;
         QTest::newRow("id with braces") << withKey("id", R"("{6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C}")") << false;
-        QTest::newRow("id without hyphens") << withKey("id", R"("6F1C2B3A1D2E4F5A8B9C0D1E2F3A4B5C")") << false;
         QTest::newRow("id followed by a line feed")
             << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C\n")") << false;
-        QTest::newRow("id not hex") << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5G")") << false;
-        QTest::newRow("id is a number") << withKey("id", "12") << false;
         QTest::newRow("missing modifiers") << withKey("modifiers", "") << false;
-        QTest::newRow("null payload") << withKey("payload", "null") << false;
         QTest::newRow("negative key code") << withKey("keyCode", "-1") << false;
         QTest::newRow("key code above uint32") << withKey("keyCode", "4294967296") << false;
         QTest::newRow("fractional modifiers") << withKey("modifiers", "256.5") << false;
         QTest::newRow("key code as string") << withKey("keyCode", R"("14")") << false;
-        QTest::newRow("isEnabled as number") << withKey("isEnabled", "1") << false;
         QTest::newRow("action in other case") << withKey("actionType", R"("PasteText")") << false;
-        QTest::newRow("action with space") << withKey("actionType", R"("pasteText ")") << false;
+        QTest::newRow("one bad element of two")
+            << QByteArray(kValid) + "," + withKey("actionType", R"("sing")") << false;
     }
 
     void decodeObject()
@@ -90,16 +83,6 @@ private slots:
         QCOMPARE(ShortcutItem::decodeList(bytes, nullptr), std::optional(QList{item}));
     }
 
-    void oneBadElementRejectsTheWholeList()
-    {
-        QString error;
-        const QByteArray list = "[" + QByteArray(kValid) + "," + withKey("actionType", R"("sing")") + "]";
-        QVERIFY(!ShortcutItem::decodeList(list, &error));
-        QVERIFY2(error.contains(QLatin1StringView("element 1")), qPrintable(error));
-        QVERIFY(!ShortcutItem::decodeList("{}", &error));
-        QVERIFY(ShortcutItem::decodeList("[]", &error)->isEmpty());
-    }
-
     void urls_data()
     {
         QTest::addColumn<QString>("payload");
@@ -107,16 +90,11 @@ private slots:
 
         QTest::newRow("empty") << QString() << QStringList();
         QTest::newRow("only blank lines") << QStringLiteral(" \n\t\r\n\u2028") << QStringList();
-        QTest::newRow("worked example")
-            << QStringLiteral("  example.com/docs\n\nhttps://a.org/x\r\nmailto:me@b.org")
-            << QStringList{"https://example.com/docs", "https://a.org/x", "mailto:me@b.org"};
         QTest::newRow("every line break") << QStringLiteral("a.org\u000Bb.org\u000Cc.org\u0085d.org\u2029e.org")
                                           << QStringList{"https://a.org", "https://b.org", "https://c.org",
                                                          "https://d.org", "https://e.org"};
         QTest::newRow("trailing spaces and CRLF") << QStringLiteral("https://a.org  \r\n https://b.org\u00A0\r\n")
                                                   << QStringList{"https://a.org", "https://b.org"};
-        QTest::newRow("duplicates kept") << QStringLiteral("a.org\na.org")
-                                         << QStringList{"https://a.org", "https://a.org"};
         QTest::newRow("custom scheme untouched") << QStringLiteral("x-foo:bar") << QStringList{"x-foo:bar"};
         QTest::newRow("host with port") << QStringLiteral("example.com:8443")
                                         << QStringList{"https://example.com:8443"};
@@ -135,26 +113,6 @@ private slots:
         QCOMPARE(actual, expected);
     }
 
-    void logSafe_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("logged");
-        QTest::newRow("backslash and non-ASCII kept") << QStringLiteral("Grüße \\n 😀")
-                                                      << QStringLiteral("Grüße \\n 😀");
-        QTest::newRow("line breaks") << QStringLiteral("a\nb\r\nc\u2028d\u2029e")
-                                     << QStringLiteral("a\\nb\\r\\nc\\u2028d\\u2029e");
-        QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << QStringLiteral("a\\x00b");
-        QTest::newRow("tab, escape, DEL, C1") << QStringLiteral("\t\x1b[31m\x7f\u0085\u009b")
-                                              << QStringLiteral("\\t\\x1b[31m\\x7f\\x85\\x9b");
-    }
-
-    void logSafe()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, logged);
-        QCOMPARE(zl::logSafe(text), logged);
-    }
-
     void actionTypeRawValues()
     {
         QStringList raws;
@@ -166,18 +124,13 @@ private slots:
                  (QStringList{"pasteText", "pasteTextAndEnter", "runCommand", "launchApp", "openURL", "openURLs"}));
     }
 
-    void languageSwitchChangesNextText()
+    // Qt's own texts (dialog buttons) follow the language; ours are checked in tst_menus.
+    void languageSwitchReachesQtTexts()
     {
         Translations translations;
-        translations.setLanguage(QStringLiteral("en"));
-        const QString english = ActionType(ActionType::PasteText).title();
         QVERIFY(translations.setLanguage(QStringLiteral("de_DE")));
-        QVERIFY(ActionType(ActionType::PasteText).title() != english);
-        // Qt's own texts (dialog buttons) follow the language too.
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
-
         translations.setLanguage(QStringLiteral("en"));
-        QCOMPARE(ActionType(ActionType::PasteText).title(), english);
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
     }
 };

@@ -8,7 +8,6 @@
 #include "TestSupport.h"
 
 #include <QRandomGenerator>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -65,89 +64,53 @@ private slots:
         QVERIFY2(out.first().contains(name), qPrintable(out.first()));
     }
 
-    // Texts that look like the settings file's own syntax, any character and a megabyte.
-    void hostileTextsSurviveSaveAndLoad()
+    // An unparseable settings file is copied aside and the sample takes its place. Start-up removes no
+    // file it cannot prove its own: these are a person's, even in the shape of Qt's temporary copies.
+    void startKeepsWhatItCannotRead()
     {
-        QString text = QStringLiteral("[General]\nshortcuts.v1=@ByteArray()\n\"@Variant(\\0)\" ; # = \\x00 %n%s");
-        for (char16_t c = 0; c < 0x20; ++c)
-            text += QChar(c);
-        text += QStringLiteral("\u007f\u0085\u009b\u202e\ufeff\u2028\U0001F600");
-        const ShortcutItem hostile = shortcut(text, ActionType::RunCommand, text.repeated(1024 * 1024 / text.size()));
-        SettingsStore(m_login, path()).addShortcut(hostile);
-        const SettingsStore again(m_login, path());
-        QCOMPARE(again.shortcuts().size(), 2);
-        QVERIFY(again.shortcuts().last() == hostile);
-    }
-
-    // Start-up removes no file it cannot prove its own: these are a person's, even in the shape of Qt's
-    // temporary copies.
-    void filesBesideTheSettingsSurviveStart()
-    {
-        SettingsStore(m_login, path());
+        QVERIFY(QDir().mkpath(folder()));
+        const QByteArray original = "[General\nshortcuts.v1=@ByteArray(\x01\x02\n\xff\xfe junk";
         const QStringList planted{"zephyrlatch.conf.backup", "zephyrlatch.conf.old123", "zephyrlatch.conf.qaLUKa"};
-        for (const QString &name : planted) {
+        for (const QString &name : QStringList{"zephyrlatch.conf"} + planted) {
             QFile file(folder() + u'/' + name);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(name.toUtf8());
+            file.write(name == QLatin1StringView("zephyrlatch.conf") ? original : name.toUtf8());
             QVERIFY(file.flush() && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
             QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
         }
         SettingsStore store(m_login, path());
         store.addShortcut(shortcut("x"));
+        QCOMPARE(onDisk(), (QStringList{"Email", "x"}));
+        QCOMPARE(keptAside(QStringLiteral("zephyrlatch.conf.unreadable-*")).second, original);
         for (const QString &name : planted)
             QCOMPARE(keptAside(name).second, name.toUtf8());
     }
 
-    void unparseableSettingsFileIsCopiedAside()
-    {
-        QDir().mkpath(folder());
-        QFile file(path());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        const QByteArray original = "[General\nshortcuts.v1=@ByteArray(\x01\x02\n\xff\xfe junk";
-        file.write(original);
-        file.close();
-
-        SettingsStore store(m_login, path());
-        QCOMPARE(onDisk(), QStringList{"Email"});
-        QCOMPARE(keptAside(QStringLiteral("zephyrlatch.conf.unreadable-*")).second, original);
-    }
-
-    // A settings file or folder that is missing, read-only, unreadable or someone else's: the
-    // store keeps running with the edit in memory, says so in one line and changes nothing on disk.
+    // A settings file or folder that is read-only or unreadable (as another user's is): the store keeps
+    // running with the edit in memory, says so in one line and changes nothing on disk.
     void troubledSettingsFile_data()
     {
         QTest::addColumn<QString>("trouble");
         QTest::addColumn<QString>("line");
-        QTest::newRow("missing folder") << "missing" << QString();
         QTest::newRow("read-only folder") << "folder 0500" << QString();
         QTest::newRow("read-only file") << "file 0400" << "Failed to save shortcuts: ";
         QTest::newRow("unreadable file") << "file 0200" << " cannot be read";
-        QTest::newRow("another user's file") << "other user" << " cannot be read";
     }
 
     void troubledSettingsFile()
     {
         QFETCH(QString, trouble);
         QFETCH(QString, line);
-        const bool root = geteuid() == 0;
-        if (trouble == QLatin1StringView("other user") && !root)
-            QSKIP("making a file another user's needs root");
-        QString file = path();
-        if (trouble == QLatin1StringView("missing"))
-            file = m_dir->filePath(QStringLiteral("not/yet/there/zephyrlatch.conf"));
-        else
-            writeStored(ShortcutItem::encodeList({shortcut(QStringLiteral("mine"))}));
-        if (root) // everything belongs to the runner; the trouble is made afterwards
+        const QString file = path();
+        writeStored(ShortcutItem::encodeList({shortcut(QStringLiteral("mine"))}));
+        if (geteuid() == 0) // everything belongs to the runner; the trouble is made afterwards
             QProcess::execute(QStringLiteral("chown"), {"-R", "nobody:nogroup", m_dir->path()});
         if (trouble == QLatin1StringView("folder 0500"))
             QVERIFY(QFile::setPermissions(folder(), QFile::ReadOwner | QFile::ExeOwner));
         else if (trouble == QLatin1StringView("file 0400"))
             QVERIFY(QFile::setPermissions(file, QFile::ReadOwner));
-        else if (trouble == QLatin1StringView("file 0200"))
+        else
             QVERIFY(QFile::setPermissions(file, QFile::WriteOwner));
-        else if (trouble == QLatin1StringView("other user")) // as a run with sudo leaves it
-            QVERIFY(::chown(QFile::encodeName(file).constData(), 0, 0) == 0 &&
-                    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
         const auto bytesOf = [&file] {
             QFile original(file);
             return original.open(QIODevice::ReadOnly) ? original.readAll() : QByteArray();
@@ -182,31 +145,30 @@ private slots:
         QCOMPARE(onDisk(), (QStringList{"Email", "unsaved", "later"}));
     }
 
-    void editsArePublishedAndPersisted()
+    // Edits reach the file; texts that look like the settings file's own syntax, any character and a
+    // megabyte come back unchanged.
+    void editsArePersisted()
     {
         SettingsStore store(m_login, path());
-        QSignalSpy will(&store, &SettingsStore::shortcutsWillChange);
-        QSignalSpy changed(&store, &SettingsStore::shortcutsChanged);
-
         const QList<ShortcutItem> four{shortcut("a"), shortcut("b"), shortcut("c"), shortcut("d")};
         store.setShortcuts(four);
         store.deleteIds({four[0].id, four[2].id});
-        store.deleteIds({}); // still published and saved
-        QCOMPARE(will.size(), 3);
-        QCOMPARE(changed.size(), 3);
-        QCOMPARE(names(changed.last().first().value<QList<ShortcutItem>>()), (QStringList{"b", "d"}));
+        QCOMPARE(onDisk(), (QStringList{"b", "d"}));
 
+        QString text = QStringLiteral("[General]\nshortcuts.v1=@ByteArray()\n\"@Variant(\\0)\" ; # = \\x00 %n%s");
+        for (char16_t c = 0; c < 0x20; ++c)
+            text += QChar(c);
+        text += QStringLiteral("\u007f\u0085\u009b\u202e\ufeff\u2028\U0001F600");
         ShortcutItem renamed = four[3];
-        renamed.name = QStringLiteral("D");
+        renamed.name = text;
+        renamed.payload = text.repeated(1024 * 1024 / text.size());
         store.update(renamed);
-        QCOMPARE(onDisk(), (QStringList{"b", "D"}));
-        QCOMPARE(SettingsStore(m_login, path()).shortcuts(), store.shortcuts());
+        QCOMPARE(SettingsStore(m_login, path()).shortcuts(), (QList{four[1], renamed}));
 
         // An unknown id changes nothing, not even the file.
         QFile::remove(path());
         store.update(shortcut("ghost"));
-        QCOMPARE(will.size(), 4);
-        QCOMPARE(names(store.shortcuts()), (QStringList{"b", "D"}));
+        QCOMPARE(store.shortcuts(), (QList{four[1], renamed}));
         QVERIFY(!QFile::exists(path()));
 
         // Of two records sharing an id, update changes the first; delete removes both.
@@ -225,8 +187,6 @@ private slots:
         QTest::addColumn<QList<qsizetype>>("offsets");
         QTest::addColumn<qsizetype>("to");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("0 to 2") << QList<qsizetype>{0} << qsizetype(2) << "b,a,c,d";
-        QTest::newRow("3 to 0") << QList<qsizetype>{3} << qsizetype(0) << "d,a,b,c";
         QTest::newRow("0 and 3 to 2") << QList<qsizetype>{0, 3} << qsizetype(2) << "b,a,d,c";
         QTest::newRow("to the end") << QList<qsizetype>{1} << qsizetype(4) << "a,c,d,b";
         QTest::newRow("offsets unordered") << QList<qsizetype>{3, 1} << qsizetype(0) << "b,d,a,c";
@@ -250,55 +210,38 @@ private slots:
     // owner's alone.
     void killDuringBurstKeepsOldOrNewList()
     {
-        constexpr int kKills = 250;
         writeStored(ShortcutItem::encodeList(hardening::series(0)));
         const quint32 seed = QRandomGenerator::global()->generate();
         qInfo("random seed %u", seed);
         QRandomGenerator random(seed);
 
-        int interruptedBursts = 0;
-        for (int round = 0; round < kKills; ++round) {
+        for (int round = 0; round < 160; ++round) {
             QProcess burst;
             burst.start(QStringLiteral(ZL_STORE_DRIVER), {QStringLiteral("burst"), path()});
-            QVERIFY(burst.waitForStarted());
-            // A save syncs to disk and takes a few tens of milliseconds: a quarter of the kills land
-            // during start-up and the first load, the rest somewhere in a burst after its first save.
+            // A save syncs to disk and takes a few tens of milliseconds: the kill lands somewhere in a
+            // burst after its first save, which a stale lock of the killed one before must not block.
             QByteArray output;
-            if (random.bounded(4) == 0) {
-                ::usleep(random.bounded(30000u));
-            } else {
-                while (!output.contains("saved ") && burst.waitForReadyRead(10000))
-                    output += burst.readAllStandardOutput();
-                QVERIFY2(output.contains("saved "),
-                         qPrintable(QStringLiteral("round %1: the first save after a kill blocked").arg(round)));
-                ::usleep(random.bounded(60000u));
-            }
+            while (!output.contains("saved ") && burst.waitForReadyRead(10000))
+                output += burst.readAllStandardOutput();
+            QVERIFY2(output.contains("saved "), qPrintable(QStringLiteral("round %1: no save").arg(round)));
+            ::usleep(random.bounded(60000u));
             burst.kill();
             QVERIFY(burst.waitForFinished(10000));
 
             int acknowledged = -1;
-            int started = -1;
             output += burst.readAllStandardOutput();
             for (const QByteArray &line : output.split('\n')) {
-                if (line.startsWith("at "))
-                    started = acknowledged = line.mid(3).toInt();
-                else if (line.startsWith("saved "))
+                if (line.startsWith("saved "))
                     acknowledged = line.mid(6).toInt();
             }
-
             QCOMPARE(QSettings(path(), QSettings::NativeFormat).status(), QSettings::NoError);
             QString error;
             const auto list = ShortcutItem::decodeList(storedBytes(path()), &error);
             const int onDisk = hardening::seriesStep(list.value_or(QList<ShortcutItem>()));
-            QVERIFY2(onDisk >= 0, qPrintable(QStringLiteral("round %1: not of the series %2").arg(round).arg(error)));
-            if (started >= 0) {
-                QVERIFY2(onDisk == acknowledged || onDisk == acknowledged + 1,
-                         qPrintable(QStringLiteral("round %1: saved %2, on disk %3").arg(round).arg(acknowledged)
-                                        .arg(onDisk)));
-                interruptedBursts += acknowledged > started;
-            }
+            QVERIFY2(onDisk == acknowledged || onDisk == acknowledged + 1,
+                     qPrintable(QStringLiteral("round %1: saved %2, on disk %3 %4").arg(round).arg(acknowledged)
+                                    .arg(onDisk).arg(error)));
         }
-        QVERIFY2(interruptedBursts >= kKills / 2, "too few kills landed during a burst to mean anything");
 
         // A write killed between Qt's link of its temporary copy and the rename leaves that copy (same
         // secrets) beside the file. Start-up cannot tell it from a user's file of that name, so it
@@ -310,27 +253,23 @@ private slots:
         }
     }
 
-    // Turning on rewrites the login item; the preference stays stored when the item fails, which is
-    // said on one line; loading touches nothing.
+    // Turning on rewrites the login item and off removes it; the preference is stored even when the item
+    // fails; loading touches nothing.
     void launchAtLogin()
     {
-        const QStringList out = driver(QStringLiteral("login"), path());
-        QCOMPARE(out.size(), 2);
-        QVERIFY2(out.first().startsWith(QStringLiteral("Launch at login could not be turned on: register refused")),
-                 qPrintable(out.first()));
-        QCOMPARE(out.last(), QStringLiteral("stored 1 failed 1"));
         {
             SettingsStore store(m_login, path());
-            QSignalSpy failed(&store, &SettingsStore::loginItemFailedChanged);
             store.setLaunchAtLogin(true);
             store.setLaunchAtLogin(false);
             QCOMPARE(m_login.calls, (QStringList{"unregister", "register", "unregister"}));
             m_login.failUnregister = true;
-            store.setLaunchAtLogin(false);
-            QVERIFY(store.loginItemFailed());
             store.setLaunchAtLogin(true); // registering rewrites the entry that could not be removed
             QVERIFY(!store.loginItemFailed());
-            QCOMPARE(failed.size(), 2);
+            store.setLaunchAtLogin(false);
+            QVERIFY(store.loginItemFailed());
+            m_login.failRegister = true;
+            store.setLaunchAtLogin(true);
+            QVERIFY(store.loginItemFailed());
             // The desktop's approval token is kept beside the preference.
             store.setRemoteDesktopToken(QStringLiteral("token-1"));
         }
@@ -342,7 +281,8 @@ private slots:
     }
 
 private:
-    QString path() const { return m_dir->filePath(QStringLiteral("zephyrlatch/zephyrlatch.conf")); }
+    // Two folders that do not exist yet, as on a new account.
+    QString path() const { return m_dir->filePath(QStringLiteral("config/zephyrlatch/zephyrlatch.conf")); }
     QString folder() const { return QFileInfo(path()).absolutePath(); }
     QStringList onDisk() const
     {
@@ -379,9 +319,9 @@ void TestStore::storedList_data()
         R"(","isEnabled":false,"actionType":"openURL","payload":"a.org","keyCode":0,"modifiers":256,"extra":[1]}])";
     QTest::newRow("empty array") << QVariant(QByteArray("[]")) << "Email";
     QTest::newRow("lower-case id, extra key") << QVariant(head + "x" + tail) << "x";
-    QTest::newRow("raw control characters") << QVariant(head + "tab\tbell\a\x1b[31m" + tail) << "tab\tbell\a\x1b[31m";
-    QTest::newRow("raw NUL byte") << QVariant(head + QByteArray("nul\0byte", 8) + tail)
-                                  << QString::fromUtf16(u"nul\0byte", 8);
+    QTest::newRow("raw control characters and NUL")
+        << QVariant(head + QByteArray("tab\tbell\a\x1b[31m nul\0", 19) + tail)
+        << QString::fromUtf16(u"tab\tbell\a\x1b[31m nul\0", 19);
     const QByteArray list = ShortcutItem::encodeList({shortcut("a"), shortcut("b")});
     QTest::newRow("unknown action") << QVariant(QByteArray(list).replace("runCommand", "dance")) << QString();
     QTest::newRow("text instead of bytes") << QVariant(QString::fromUtf8(list)) << QString();
