@@ -1,13 +1,13 @@
 #include "EventLoopScheduler.h"
 #include "FakeLogSink.h"
 #include "PasteSequence.h"
+#include "TestSupport.h"
 #include "X11AccessibilityTrust.h"
 #include "X11HotkeyService.h"
 #include "X11Pasteboard.h"
 #include "X11SyntheticKeys.h"
 
 #include <QClipboard>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
@@ -82,7 +82,7 @@ private Q_SLOTS:
             QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us"}), 0);
         const bool held = m_keys.modifiersHeld();
         if (held)
-            runTool("xdotool", {"keyup", "ctrl", "alt", "super"});
+            test::runToolServing("xdotool", {"keyup", "ctrl", "alt", "super"});
         QVERIFY(!held);
     }
 
@@ -131,7 +131,7 @@ private Q_SLOTS:
         }
         m_hotkeyText = text;
         if (viaHotkey)
-            runTool("xdotool", {"key", "ctrl+super+x"});
+            test::runToolServing("xdotool", {"key", "ctrl+super+x"});
         else
             m_sequence->paste(text, true);
         QTRY_COMPARE_WITH_TIMEOUT(targetFile(), text + u'\n', 10000);
@@ -234,7 +234,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, copy);
         QFETCH(QString, pasted);
         copyWithXclip("mine");
-        runTool("xdotool", {"keydown", "ctrl", "alt", "super"});
+        test::runToolServing("xdotool", {"keydown", "ctrl", "alt", "super"});
         QTRY_VERIFY(m_keys.modifiersHeld());
         m_sequence->paste(QStringLiteral("held"), false);
         if (!copy.isEmpty())
@@ -244,11 +244,11 @@ private Q_SLOTS:
             QTRY_VERIFY(m_scheduler->ran >= 20);
         else
             QTRY_COMPARE_WITH_TIMEOUT(m_log.lines.size(), 1, 5000);
-        runTool("xdotool", {"keyup", "ctrl", "alt", "super"});
+        test::runToolServing("xdotool", {"keyup", "ctrl", "alt", "super"});
         QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
         QCOMPARE(clipboardText(), copy.isEmpty() ? QByteArray("mine") : copy);
         // xdotool's Escape arrives after every key of ours.
-        runTool("xdotool", {"key", "Escape"});
+        test::runToolServing("xdotool", {"key", "Escape"});
         QTRY_VERIFY(targetFile(".keys").endsWith(QStringLiteral("Esc\n")));
         QCOMPARE(targetFile(), pasted);
         QCOMPARE(targetFile(".keys").split(u'\n').filter(QStringLiteral("V")),
@@ -282,7 +282,7 @@ private:
             return targets.join(' ');
         }
         return target == QLatin1StringView("image/png") ? clipboardText(target)
-                                                        : runTool(QStringLiteral(ZL_CLIP_PEER), {"read", target});
+                                                        : test::runToolServing(QStringLiteral(ZL_CLIP_PEER), {"read", target});
     }
 
     QString writeFile(const QByteArray &bytes)
@@ -322,16 +322,6 @@ private:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
-    // Unlike zl::test::runTool, our event loop keeps running: the peer may ask us for the clipboard.
-    QByteArray runTool(const QString &program, const QStringList &args)
-    {
-        QProcess tool;
-        tool.start(program, args);
-        const QDeadlineTimer deadline(10000);
-        while (tool.state() != QProcess::NotRunning && !deadline.hasExpired())
-            QTest::qWait(5);
-        return tool.readAllStandardOutput();
-    }
 
     void targetCommand(const QByteArray &line)
     {
@@ -347,7 +337,7 @@ private:
 
     QByteArray clipboardText(const QString &target = QStringLiteral("UTF8_STRING"))
     {
-        return runTool("xclip", {"-selection", "clipboard", "-o", "-t", target});
+        return test::runToolServing("xclip", {"-selection", "clipboard", "-o", "-t", target});
     }
 
     QString m_hotkeyText;

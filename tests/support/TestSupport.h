@@ -4,10 +4,12 @@
 #include "ShortcutItem.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QStringList>
+#include <QTimer>
 
 namespace zl::test {
 
@@ -49,6 +51,20 @@ inline ToolResult runTool(const QString &program, const QStringList &arguments, 
         return {};
     }
     return {tool.exitCode(), tool.readAllStandardOutput()};
+}
+
+// The same while our event loop keeps running: the tool may be asking us for the clipboard.
+inline QByteArray runToolServing(const QString &program, const QStringList &arguments, int timeoutMs = 10000)
+{
+    QProcess tool;
+    QEventLoop loop;
+    QObject::connect(&tool, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&tool, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    tool.start(program, arguments);
+    if (tool.state() != QProcess::NotRunning)
+        loop.exec();
+    return tool.readAllStandardOutput();
 }
 
 struct ChildProcess

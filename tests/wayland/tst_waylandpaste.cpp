@@ -5,6 +5,7 @@
 #include "FakeLogSink.h"
 #include "HeadlessSway.h"
 #include "PasteSequence.h"
+#include "TestSupport.h"
 #include "WaylandAccessibilityTrust.h"
 #include "WaylandPasteboard.h"
 #include "WaylandSyntheticKeys.h"
@@ -211,7 +212,7 @@ private:
         m_target->start(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_paste_target"), args);
         QVERIFY(m_target->waitForStarted());
         const QString focus = QStringLiteral("[pid=%1] focus").arg(m_target->processId());
-        QTRY_VERIFY_WITH_TIMEOUT(runTool(QStringLiteral("swaymsg"), {QStringLiteral("-r"), focus}).contains("true"),
+        QTRY_VERIFY_WITH_TIMEOUT(test::runToolServing(QStringLiteral("swaymsg"), {QStringLiteral("-r"), focus}).contains("true"),
                                  10000);
         QTRY_VERIFY(QFile::exists(m_out));
     }
@@ -223,27 +224,16 @@ private:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
-    // Runs a peer while our event loop keeps serving the clipboard it may ask us for.
-    QByteArray runTool(const QString &program, const QStringList &args)
-    {
-        QProcess tool;
-        tool.start(program, args);
-        if (!tool.waitForStarted())
-            return QByteArrayLiteral("<not started>");
-        for (QDeadlineTimer deadline(10000); tool.state() != QProcess::NotRunning && !deadline.hasExpired();)
-            QTest::qWait(5);
-        return tool.readAllStandardOutput();
-    }
 
     // Every type of the clipboard with its bytes, as wl-paste sees them.
     Types clipboard()
     {
         Types types;
-        const QByteArray names = runTool(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
+        const QByteArray names = test::runToolServing(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
         for (const QByteArray &name : names.split('\n')) {
             const QString type = QString::fromUtf8(name);
             if (!type.isEmpty())
-                types.insert(type, runTool(QStringLiteral("wl-paste"),
+                types.insert(type, test::runToolServing(QStringLiteral("wl-paste"),
                                            {QStringLiteral("--no-newline"), QStringLiteral("--type"), type}));
         }
         return types;
