@@ -130,19 +130,7 @@ void GlobalShortcutsPortal::startBind()
 {
     m_running = true;
     m_binding = m_wanted;
-    registerApp();
-}
-
-void GlobalShortcutsPortal::registerApp()
-{
-    if (m_registered) {
-        createSession();
-        return;
-    }
-    PortalRequest::registerApp(m_bus, m_appId, m_timeouts.callMs, this, [this] {
-        m_registered = true;
-        createSession();
-    });
+    PortalRequest::registerApp(m_bus, m_appId, m_timeouts.callMs, this, m_registered, [this] { createSession(); });
 }
 
 void GlobalShortcutsPortal::closeSession()

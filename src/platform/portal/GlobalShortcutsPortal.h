@@ -102,7 +102,6 @@ private slots:
 
 private:
     void startBind();
-    void registerApp();
     void closeSession();
     void createSession();
     void bindShortcuts();

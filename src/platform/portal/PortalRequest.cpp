@@ -98,16 +98,21 @@ void PortalRequest::fail(const QString &reason)
 }
 
 void PortalRequest::registerApp(const QDBusConnection &bus, const QString &appId, int timeoutMs, QObject *context,
-                                std::function<void()> then)
+                                bool &registered, std::function<void()> then)
 {
+    if (registered) {
+        then();
+        return;
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/portal/desktop"),
                                                       QStringLiteral("org.freedesktop.host.portal.Registry"),
                                                       QStringLiteral("Register"));
     call << appId << QVariantMap();
     auto *watcher = new QDBusPendingCallWatcher(QDBusConnection(bus).asyncCall(call, timeoutMs), context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
-                     [then = std::move(then)](QDBusPendingCallWatcher *w) {
+                     [&registered, then = std::move(then)](QDBusPendingCallWatcher *w) {
                          w->deleteLater();
+                         registered = true;
                          then();
                      });
 }

@@ -31,10 +31,11 @@ public:
     /**
      * Tells a host portal which desktop file we are, then calls then on context's thread whatever
      * the answer (portals without the registry answer with an error, which changes nothing). It
-     * must come before any other portal call on the connection.
+     * must come before any other portal call on the connection. Once registered is set (by this
+     * call, on context's owner), then runs at once.
      */
     static void registerApp(const QDBusConnection &bus, const QString &appId, int timeoutMs, QObject *context,
-                            std::function<void()> then);
+                            bool &registered, std::function<void()> then);
 
     void start(const QDBusMessage &call);
 

@@ -77,14 +77,7 @@ void RemoteDesktopKeys::start()
     if (m_starting || trusted())
         return;
     m_starting = true;
-    if (m_registered) {
-        createSession();
-        return;
-    }
-    PortalRequest::registerApp(m_bus, m_appId, m_timeouts.callMs, this, [this] {
-        m_registered = true;
-        createSession();
-    });
+    PortalRequest::registerApp(m_bus, m_appId, m_timeouts.callMs, this, m_registered, [this] { createSession(); });
 }
 
 void RemoteDesktopKeys::createSession()
