@@ -29,86 +29,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "action_log.h"
+
 extern char **environ;
-
-typedef int64_t ns_t;
-#define MS ((ns_t)1000000)
-
-static ns_t now_ns(void)
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return (ns_t)ts.tv_sec * 1000000000 + ts.tv_nsec;
-}
-
-static void sleep_until(ns_t t)
-{
-    const struct timespec ts = {(time_t)(t / 1000000000), (long)(t % 1000000000)};
-    while (clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &ts, NULL) == EINTR) {
-    }
-}
 
 static void die(const char *message)
 {
     fprintf(stderr, "zl_bench_swaypress: %s\n", message);
     exit(2);
-}
-
-/* ---- the action log, followed with inotify (as in press_driver.c) */
-
-typedef struct {
-    int fd, notify;
-    char buffer[4096];
-    size_t used;
-} ActionLog;
-
-static void log_open(ActionLog *log, const char *path)
-{
-    log->fd = open(path, O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
-    if (log->fd < 0)
-        die("cannot open the action log");
-    lseek(log->fd, 0, SEEK_END);
-    log->notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (log->notify < 0 || inotify_add_watch(log->notify, path, IN_MODIFY) < 0)
-        die("inotify failed");
-    log->used = 0;
-}
-
-static int log_next(ActionLog *log, ns_t *stamp, ns_t deadline)
-{
-    for (;;) {
-        char *end = memchr(log->buffer, '\n', log->used);
-        if (end) {
-            *end = '\0';
-            char *rest;
-            const long long value = strtoll(log->buffer, &rest, 10);
-            const int valid = rest != log->buffer && *rest == '\0';
-            const size_t taken = (size_t)(end - log->buffer) + 1;
-            memmove(log->buffer, end + 1, log->used - taken);
-            log->used -= taken;
-            if (valid) {
-                *stamp = value;
-                return 1;
-            }
-            continue;
-        }
-        if (log->used == sizeof log->buffer)
-            log->used = 0;
-        const ssize_t n = read(log->fd, log->buffer + log->used, sizeof log->buffer - log->used);
-        if (n > 0) {
-            log->used += (size_t)n;
-            continue;
-        }
-        const ns_t left = deadline - now_ns();
-        if (left <= 0)
-            return 0;
-        struct pollfd p = {log->notify, POLLIN, 0};
-        const int ms = (int)((left + MS - 1) / MS);
-        poll(&p, 1, ms < 20 ? ms : 20);
-        char drain[1024];
-        while (read(log->notify, drain, sizeof drain) > 0) {
-        }
-    }
 }
 
 /* ---- the virtual keyboard */
@@ -255,7 +183,7 @@ static int run_ready(const Options *o)
     Keys k;
     keys_open(&k, o->chord);
     ActionLog log;
-    log_open(&log, o->log);
+    log_open(&log, o->log, 1);
     const ns_t start = now_ns();
     ns_t stamp;
     int probes = 0;
@@ -282,7 +210,7 @@ static int run_measure(const Options *o)
     keys_open(&k, o->chord);
     all_up(&k);
     ActionLog log;
-    log_open(&log, o->log);
+    log_open(&log, o->log, 1);
     ns_t *latency = calloc((size_t)o->n, sizeof *latency);
     int matched = 0, strays = 0, lost_in_row = 0, sent = 0;
     ns_t next = now_ns(), stamp;
@@ -327,7 +255,7 @@ static int run_measure(const Options *o)
 static int run_command(const Options *o)
 {
     ActionLog log;
-    log_open(&log, o->log);
+    log_open(&log, o->log, 1);
     const int devnull = open("/dev/null", O_RDWR | O_CLOEXEC);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
