@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char **environ;
@@ -50,15 +51,23 @@ QString errorText(const QString &program, int error)
 
 // Late enough that the first hotkey is bound before the shell competes for the processor.
 constexpr int kWarmUpDelayMs = 250;
+// Children are reaped in batches: waking for each one as it ends would cost every press a second wakeup.
+constexpr int kReapDelayMs = 500;
 
 } // namespace
 
 PosixProcessLauncher::PosixProcessLauncher(bool keepShellReady)
-    : m_warm([this](const QString &program, const QStringList &arguments, int channel) {
-          return !spawn(program, arguments, channel);
-      }),
+    : m_warm(
+          [this](const QString &program, const QStringList &arguments, int channel) {
+              int pid = -1;
+              return spawn(program, arguments, channel, pid) ? -1 : pid;
+          },
+          [this](int pid) { reapLater(pid); }),
       m_keepShellReady(keepShellReady)
 {
+    m_sweep.setSingleShot(true);
+    m_sweep.setInterval(kReapDelayMs);
+    QObject::connect(&m_sweep, &QTimer::timeout, &m_context, [this] { sweep(); });
     if (m_keepShellReady)
         QTimer::singleShot(kWarmUpDelayMs, &m_context, [this] { warmUp(); });
 }
@@ -89,10 +98,15 @@ std::optional<QString> PosixProcessLauncher::startDetached(const QString &progra
         arguments.size() == 2 && arguments.first() == QLatin1StringView("-lc") && program == userShell();
     if (m_keepShellReady && loginShellCommand && m_warm.run(program, arguments.last().toLocal8Bit()))
         return std::nullopt;
-    return spawn(program, arguments, -1);
+    int pid = -1;
+    std::optional<QString> error = spawn(program, arguments, -1, pid);
+    if (!error)
+        reapLater(pid);
+    return error;
 }
 
-std::optional<QString> PosixProcessLauncher::spawn(const QString &program, const QStringList &arguments, int channel)
+std::optional<QString> PosixProcessLauncher::spawn(const QString &program, const QStringList &arguments, int channel,
+                                                   int &started)
 {
     const QByteArray file = program.toLocal8Bit();
     QList<QByteArray> encoded;
@@ -124,8 +138,23 @@ std::optional<QString> PosixProcessLauncher::spawn(const QString &program, const
     const int error = posix_spawnp(&pid, file.constData(), &setup.actions, &setup.attributes, argv.data(), environ);
     if (error != 0)
         return errorText(program, error);
-    reapWhenDone(pid);
+    started = pid;
     return std::nullopt;
+}
+
+void PosixProcessLauncher::reapLater(int pid)
+{
+    m_unreaped.append(pid);
+    if (!m_sweep.isActive())
+        m_sweep.start();
+}
+
+// A child still running by now is a long command: it gets a watch of its own.
+void PosixProcessLauncher::sweep()
+{
+    for (const int pid : std::exchange(m_unreaped, {}))
+        if (waitpid(pid, nullptr, WNOHANG) == 0)
+            reapWhenDone(pid);
 }
 
 void PosixProcessLauncher::reapWhenDone(int pid)

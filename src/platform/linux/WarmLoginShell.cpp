@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <ctime>
+#include <utility>
 
 extern char **environ;
 
@@ -59,8 +60,9 @@ void appendStat(QByteArray &out, const QByteArray &path)
 
 } // namespace
 
-WarmLoginShell::WarmLoginShell(Spawn spawn)
-    : m_spawn(std::move(spawn))
+WarmLoginShell::WarmLoginShell(Spawn spawn, Release release)
+    : m_spawn(std::move(spawn)),
+      m_release(std::move(release))
 {
     m_refill.setSingleShot(true);
     m_refill.setInterval(0);
@@ -112,16 +114,17 @@ void WarmLoginShell::start(const QString &shell, const QByteArray &now)
     }
     const bool fish = baseName(shell) == QLatin1StringView("fish");
     const QString reader = fish ? kFishReader : kPosixReader;
-    const bool started = readEnd >= 0 && m_spawn(shell, {QStringLiteral("-lc"), reader}, readEnd);
+    const int pid = readEnd >= 0 ? m_spawn(shell, {QStringLiteral("-lc"), reader}, readEnd) : -1;
     if (readEnd >= 0)
         close(readEnd);
-    if (!started) {
+    if (pid < 0) {
         close(ends[1]);
         return;
     }
     // Never blocks: a command is at most PIPE_BUF bytes, which an empty pipe takes whole.
     fcntl(ends[1], F_SETFL, O_NONBLOCK);
     m_channel = ends[1];
+    m_pid = pid;
     m_shell = shell;
     m_fingerprint = now;
     m_age.start();
@@ -205,9 +208,11 @@ bool WarmLoginShell::send(const QByteArray &command)
 void WarmLoginShell::discard()
 {
     m_expiry.stop();
-    if (m_channel >= 0)
-        close(m_channel);
+    if (m_channel < 0)
+        return;
+    close(m_channel);
     m_channel = -1;
+    m_release(std::exchange(m_pid, -1));
 }
 
 } // namespace zl

@@ -22,10 +22,12 @@ namespace zl {
 class WarmLoginShell final
 {
 public:
-    /** Starts program detached with channel as its descriptor 3; false when it could not start. */
-    using Spawn = std::function<bool(const QString &program, const QStringList &arguments, int channel)>;
+    /** Starts program detached with channel as its descriptor 3; its process id, or -1 when it could not start. */
+    using Spawn = std::function<int(const QString &program, const QStringList &arguments, int channel)>;
+    /** Told the process id of a waiting shell once it has its command or was let go: it ends soon. */
+    using Release = std::function<void(int pid)>;
 
-    explicit WarmLoginShell(Spawn spawn);
+    WarmLoginShell(Spawn spawn, Release release);
     ~WarmLoginShell();
     WarmLoginShell(const WarmLoginShell &) = delete;
     WarmLoginShell &operator=(const WarmLoginShell &) = delete;
@@ -50,7 +52,9 @@ private:
     void discard();
 
     Spawn m_spawn;
+    Release m_release;
     int m_channel = -1; // write end of the waiting shell's pipe
+    int m_pid = -1;
     QString m_shell;
     QByteArray m_fingerprint;
     QElapsedTimer m_age;
