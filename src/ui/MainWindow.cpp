@@ -163,13 +163,15 @@ QWidget *MainWindow::buildSidebar()
 
     m_search = new QLineEdit(sidebar);
     m_search->setObjectName(QStringLiteral("searchField"));
-    m_search->setClearButtonEnabled(true);
     m_search->installEventFilter(this);
     auto *searchRow = new QHBoxLayout;
     searchRow->setContentsMargins(10, 0, 10, 6);
     searchRow->addWidget(m_search);
     column->addLayout(searchRow);
+    // The clear button shows only over text; its themed icon takes milliseconds to look up, which
+    // the start would pay before the hotkeys are bound, so it comes with the first text.
     connect(m_search, &QLineEdit::textChanged, this, [this] {
+        m_search->setClearButtonEnabled(true);
         applySearch(false);
         syncListSelection();
         updateDetail();

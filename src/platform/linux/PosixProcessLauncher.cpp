@@ -49,8 +49,9 @@ QString errorText(const QString &program, int error)
     return program + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Late enough that the first hotkey is bound before the shell competes for the processor.
-constexpr int kWarmUpDelayMs = 250;
+// On the event loop's first turn, once the start-up has bound the hotkeys: the shell reads its
+// profile while the window is first drawn, so even the first press finds it waiting.
+constexpr int kWarmUpDelayMs = 0;
 // Children are reaped in batches: waking for each one as it ends would cost every press a second wakeup.
 constexpr int kReapDelayMs = 500;
 
