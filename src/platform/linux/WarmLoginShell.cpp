@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <ctime>
 #include <utility>
 
@@ -44,18 +45,20 @@ QByteArray environmentValue(const char *name, const QByteArray &fallback)
     return value.isEmpty() ? fallback : value;
 }
 
+// Raw bytes, not text: the fingerprint is only ever compared, and it is taken on every press.
 void appendStat(QByteArray &out, const QByteArray &path)
 {
     struct stat info = {};
-    if (stat(path.constData(), &info) != 0) {
-        out += path + ":-\n";
-        return;
-    }
-    out += path + ':' + QByteArray::number(quint64(info.st_dev)) + ',' + QByteArray::number(quint64(info.st_ino)) +
-           ',' + QByteArray::number(qint64(info.st_size)) + ',' + QByteArray::number(qint64(info.st_mtim.tv_sec)) +
-           '.' + QByteArray::number(qint64(info.st_mtim.tv_nsec)) + ',' +
-           QByteArray::number(qint64(info.st_ctim.tv_sec)) + '.' + QByteArray::number(qint64(info.st_ctim.tv_nsec)) +
-           '\n';
+    const bool found = stat(path.constData(), &info) == 0;
+    const qint64 fields[] = {found,
+                             qint64(info.st_dev),
+                             qint64(info.st_ino),
+                             qint64(info.st_size),
+                             qint64(info.st_mtim.tv_sec),
+                             qint64(info.st_mtim.tv_nsec),
+                             qint64(info.st_ctim.tv_sec),
+                             qint64(info.st_ctim.tv_nsec)};
+    out.append(path).append(reinterpret_cast<const char *>(fields), sizeof fields);
 }
 
 } // namespace
@@ -161,7 +164,7 @@ QByteArray WarmLoginShell::fingerprint(const QString &shell) const
         out += folder;
     out += '\n';
     for (char **entry = environ; entry && *entry; ++entry)
-        out += QByteArray(*entry) + '\0';
+        out.append(*entry, qsizetype(std::strlen(*entry) + 1));
     // The files each family of shells reads at a login start, and what they commonly source.
     const QByteArray home = qgetenv("HOME");
     const QString base = baseName(shell);
