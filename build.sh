@@ -10,7 +10,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 PACKAGES=(
     cmake g++ pkg-config make
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-qpa-plugins qt6-translations-l10n libqt6svg6
-    libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev libglib2.0-dev
+    libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev libglib2.0-dev libfontconfig-dev
     xvfb xdotool xclip x11-xkb-utils x11-utils xauth desktop-file-utils appstream dpkg-dev sxhkd xbindkeys
     dbus-daemon
     libwayland-dev libwayland-bin qt6-wayland sway wl-clipboard wtype python3

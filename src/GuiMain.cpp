@@ -10,7 +10,10 @@
 #include <QList>
 
 #include <cstdio>
+#include <thread>
 #include <vector>
+
+#include <fontconfig/fontconfig.h>
 
 namespace {
 
@@ -45,6 +48,10 @@ extern "C" Q_DECL_EXPORT int zl_gui_main(int argc, char **argv)
         arguments.insert(1, QByteArrayLiteral("-platform"));
         arguments.insert(2, QByteArray(platform));
     }
+    // Reading the font configuration takes about ten milliseconds, which the first text of the main
+    // window would wait for before the hotkeys are bound; here it overlaps with loading Qt's platform.
+    const std::jthread fontConfiguration([] { FcInit(); });
+
     std::vector<char *> qtArgv;
     for (QByteArray &argument : arguments)
         qtArgv.push_back(argument.data());
