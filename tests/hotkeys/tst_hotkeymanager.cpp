@@ -28,6 +28,7 @@ class HotkeyManagerTest : public QObject
 private slots:
     void init()
     {
+        m_manager.reset(); // before its store, as it would be at the end
         m_dir = std::make_unique<QTemporaryDir>();
         m_store = std::make_unique<SettingsStore>(m_loginItem, m_dir->filePath(QStringLiteral("z.conf")));
         m_service = FakeHotkeyService();
@@ -35,12 +36,6 @@ private slots:
         m_runs.clear();
         m_manager = std::make_unique<HotkeyManager>(&m_service, &m_log,
                                                     [this](const ShortcutItem &shortcut) { m_runs.append(shortcut); });
-    }
-
-    void cleanup()
-    {
-        m_manager.reset();
-        m_store.reset();
     }
 
     // Every pass registers anew, under identifiers never used before, each enabled shortcut with a key or
