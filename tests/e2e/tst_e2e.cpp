@@ -67,9 +67,8 @@ private slots:
         const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> x(xcb_connect(nullptr, nullptr),
                                                                              &xcb_disconnect);
         QVERIFY(!xcb_connection_has_error(x.get()));
-        // Each line says what the command saw of QT_QPA_PLATFORM, which the user left unset.
-        const QString command = QStringLiteral("echo \"fired ${QT_QPA_PLATFORM-unset}\" >> '%1'")
-                                    .arg(m_dir.filePath(QStringLiteral("fired.log")));
+        // The log's name says what the command saw of QT_QPA_PLATFORM, which the user left unset.
+        const QString command = QStringLiteral("echo >> \"%1/fired-${QT_QPA_PLATFORM-unset}.log\"").arg(m_dir.path());
         const QUuid logId = QUuid::createUuid();
         const ShortcutItem shortcut{logId, QStringLiteral("Log"), true, ActionType::RunCommand, command,
                                     kKeyE, Modifier::Control | Modifier::Option};
@@ -83,9 +82,6 @@ private slots:
 
         // The hotkey runs its command, without the platform this test forces on Qt.
         QVERIFY(pressUntilFired(QStringLiteral("ctrl+alt+e")));
-        QFile log(m_dir.filePath(QStringLiteral("fired.log")));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QCOMPARE(log.readAll().split('\n').first(), QByteArray("fired unset"));
 
         // A second launch runs a shortcut by name or id; an unknown one is reported on one line.
         int before = fired();
@@ -169,7 +165,7 @@ private slots:
     }
 
 private:
-    int fired() const { return hardening::lineCount(m_dir.filePath(QStringLiteral("fired.log"))); }
+    int fired() const { return hardening::lineCount(m_dir.filePath(QStringLiteral("fired-unset.log"))); }
 
     // A grab becomes active some time after the program asked for it: press until the command ran.
     bool pressUntilFired(const QString &chord)
