@@ -87,7 +87,7 @@ private slots:
         m_store->deleteIds({list[2].id});
         list[0].isEnabled = true;
         m_store->update(list[0]);
-        QTRY_COMPARE(m_service.active.size(), 1u);
+        QVERIFY(QTest::qWaitFor([this] { return m_service.active.size() == 1; }));
         QCOMPARE(m_service.deliver(m_service.attempts.at(0).identifier.id), 0); // a of the first pass
         QTest::qWait(20);
         QCOMPARE(m_runs, QList<ShortcutItem>());
