@@ -61,50 +61,35 @@ class TestEndToEnd : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
+    // One start of the program serves every step; each step leaves it as the next one needs it.
+    void programAsAUserMeetsIt()
     {
-        m_x = xcb_connect(nullptr, nullptr);
-        QVERIFY(!xcb_connection_has_error(m_x));
-        // Each line says what the command saw of QT_QPA_PLATFORM, which the user left unset.
-        const QString command = QStringLiteral("echo \"fired ${QT_QPA_PLATFORM-unset}\" >> '%1'")
-                                    .arg(m_dir.filePath(QStringLiteral("fired.log")));
-        m_logId = QUuid::createUuid();
-        const ShortcutItem shortcut{m_logId, QStringLiteral("Log"), true, ActionType::RunCommand, command,
+        const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> x(xcb_connect(nullptr, nullptr),
+                                                                             &xcb_disconnect);
+        QVERIFY(!xcb_connection_has_error(x.get()));
+        // The log's name says what the command saw of QT_QPA_PLATFORM, which the user left unset.
+        const QString command = QStringLiteral("echo >> \"%1/fired-${QT_QPA_PLATFORM-unset}.log\"").arg(m_dir.path());
+        const QUuid logId = QUuid::createUuid();
+        const ShortcutItem shortcut{logId, QStringLiteral("Log"), true, ActionType::RunCommand, command,
                                     kKeyE, Modifier::Control | Modifier::Option};
+        const QString otherLog = m_dir.filePath(QStringLiteral("other.log"));
         const ShortcutItem other{QUuid::createUuid(), QStringLiteral("Other"), true, ActionType::RunCommand,
-                                 QStringLiteral("echo other >> '%1'").arg(m_dir.filePath(QStringLiteral("other.log"))),
-                                 kKeyO, Modifier::Control | Modifier::Option};
+                                 QStringLiteral("echo other >> '%1'").arg(otherLog), kKeyO,
+                                 Modifier::Control | Modifier::Option};
         m_app.setProcessChannelMode(QProcess::ForwardedChannels);
         QVERIFY(hardening::startProgram(m_app, m_dir, {shortcut, other}));
         QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != 0, 15000);
-    }
 
-    void cleanupTestCase()
-    {
-        xcb_disconnect(m_x);
-        if (m_app.state() != QProcess::NotRunning) {
-            m_app.kill();
-            m_app.waitForFinished();
-        }
-    }
-
-    void hotkeyRunsCommand()
-    {
+        // The hotkey runs its command, without the platform this test forces on Qt.
         QVERIFY(pressUntilFired(QStringLiteral("ctrl+alt+e")));
-        QFile log(m_dir.filePath(QStringLiteral("fired.log")));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QCOMPARE(log.readAll().split('\n').first(), QByteArray("fired unset"));
-    }
 
-    void triggerCommand()
-    {
+        // A second launch runs a shortcut by name or id; an unknown one is reported on one line.
         int before = fired();
         QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log")}), 0);
         QTRY_COMPARE(fired(), before + 1);
         before = fired();
-        QCOMPARE(trigger({QStringLiteral("--run"), m_logId.toString(QUuid::WithoutBraces)}), 0);
+        QCOMPARE(trigger({QStringLiteral("--run"), logId.toString(QUuid::WithoutBraces)}), 0);
         QTRY_COMPARE(fired(), before + 1);
-
         QByteArray output;
         QByteArray errors;
         QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log\" 'x'\nLog")}, nullptr, &errors), 1);
@@ -116,35 +101,25 @@ private slots:
         QVERIFY2(output.contains("\tLog\tCtrl+Alt+E\tRun Shell Command\ton\n") && output.contains("\tOther\t"),
                  output.constData());
         QCOMPARE(fired(), before + 1);
-    }
 
-    // Closing the window keeps the hotkeys; a second launch shows the running instance's window again.
-    void closeAndSecondLaunch()
-    {
-        // Qt drops a close request that arrives before the window's first expose, as a user's too
-        // early click would be; ask again like a user would.
-        const quint32 window = mainWindow();
+        // Closing the window keeps the hotkeys; a second launch shows the running instance's window again.
+        // Qt drops a close request that arrives before the window's first expose, as a user's too early
+        // click would be; ask again like a user would.
         bool closed = false;
-        for (int attempt = 0; attempt < 80 && !closed; ++attempt) {
-            requestClose(m_x, window);
+        for (int attempt = 0, window = int(mainWindow()); attempt < 80 && !closed; ++attempt) {
+            requestClose(x.get(), quint32(window));
             closed = QTest::qWaitFor([&] { return mainWindow() == 0; }, 250);
         }
         QVERIFY(closed);
         QCOMPARE(m_app.state(), QProcess::Running);
-        const int before = fired();
+        before = fired();
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
         QTRY_COMPARE(fired(), before + 1);
-
         QCOMPARE(trigger({}), 0);
         QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != 0, 5000);
         QCOMPARE(m_app.state(), QProcess::Running);
-    }
 
-    void recordingMovesTheHotkey()
-    {
-        const quint32 window = mainWindow();
-        QVERIFY(window != 0);
-        const QString focused = QString::number(window);
+        const QString focused = QString::number(mainWindow());
         auto stored = [&](quint32 keyCode, quint32 modifiers) {
             const auto list = ShortcutItem::decodeList(test::storedBytes(hardening::settingsPath(m_dir)), nullptr);
             return list && !list->isEmpty() && list->first().keyCode == keyCode && list->first().modifiers == modifiers;
@@ -158,7 +133,7 @@ private slots:
                 xdotool({QStringLiteral("windowfocus"), focused});
                 if (QTest::qWaitFor([&] { return xdotool({QStringLiteral("getwindowfocus")}) == focused; }, 5000)) {
                     xdotool({QStringLiteral("key"), QStringLiteral("alt+r")});
-                    if (QTest::qWaitFor([&] { return keyboardGrabbed(m_x); }, 5000)) {
+                    if (QTest::qWaitFor([&] { return keyboardGrabbed(x.get()); }, 5000)) {
                         xdotool({QStringLiteral("key"), chord});
                         if (QTest::qWaitFor([&] { return stored(keyCode, modifiers); }, 5000))
                             return true;
@@ -168,24 +143,20 @@ private slots:
             }
             return false;
         };
-        const QString otherLog = m_dir.filePath(QStringLiteral("other.log"));
-
         // A combination another shortcut holds is recorded; its own grab does not fire meanwhile (the
         // later run of the recorded shortcut's command marks that earlier key events were handled).
         QVERIFY(record(QStringLiteral("ctrl+alt+o"), kKeyO, Modifier::Control | Modifier::Option));
         QVERIFY(record(QStringLiteral("ctrl+shift+r"), kKeyR, Modifier::Control | Modifier::Shift));
         QVERIFY(pressUntilFired(QStringLiteral("ctrl+shift+r")));
         QCOMPARE(hardening::lineCount(otherLog), 0);
-
-        const int before = fired();
+        // The recording moved the hotkey: the old chord runs nothing, the freed one its owner.
+        before = fired();
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+o")});
         QTRY_COMPARE(hardening::lineCount(otherLog), 1);
         QCOMPARE(fired(), before);
-    }
 
-    void quitEndsCleanly()
-    {
+        // Quit ends cleanly; a later --run finds no instance.
         m_app.terminate();
         QVERIFY(m_app.waitForFinished(10000));
         QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
@@ -194,7 +165,7 @@ private slots:
     }
 
 private:
-    int fired() const { return hardening::lineCount(m_dir.filePath(QStringLiteral("fired.log"))); }
+    int fired() const { return hardening::lineCount(m_dir.filePath(QStringLiteral("fired-unset.log"))); }
 
     // A grab becomes active some time after the program asked for it: press until the command ran.
     bool pressUntilFired(const QString &chord)
@@ -232,8 +203,6 @@ private:
 
     QTemporaryDir m_dir;
     QProcess m_app;
-    QUuid m_logId;
-    xcb_connection_t *m_x = nullptr;
 };
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

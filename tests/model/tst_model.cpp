@@ -42,16 +42,14 @@ private slots:
         QTest::newRow("max uint32") << withKey("keyCode", "4294967295") << true;
         QTest::newRow("whole number written as float") << withKey("modifiers", "256.0") << true;
         QTest::newRow("id with braces") << withKey("id", R"("{6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C}")") << false;
-        QTest::newRow("id followed by a line feed")
-            << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C\n")") << false;
+        QTest::newRow("id, line feed") << withKey("id", R"("6F1C2B3A-1D2E-4F5A-8B9C-0D1E2F3A4B5C\n")") << false;
         QTest::newRow("missing modifiers") << withKey("modifiers", "") << false;
         QTest::newRow("negative key code") << withKey("keyCode", "-1") << false;
         QTest::newRow("key code above uint32") << withKey("keyCode", "4294967296") << false;
         QTest::newRow("fractional modifiers") << withKey("modifiers", "256.5") << false;
         QTest::newRow("key code as string") << withKey("keyCode", R"("14")") << false;
         QTest::newRow("action in other case") << withKey("actionType", R"("PasteText")") << false;
-        QTest::newRow("one bad element of two")
-            << QByteArray(kValid) + "," + withKey("actionType", R"("sing")") << false;
+        QTest::newRow("one bad of two") << QByteArray(kValid) + "," + withKey("actionType", R"("sing")") << false;
     }
 
     void decodeObject()
@@ -81,40 +79,8 @@ private slots:
                                  true, ActionType::PasteText, QStringLiteral("hi"), 14, 2816};
         QCOMPARE(ShortcutItem::encodeList({plain}), "[" + QByteArray(kValid) + "]");
         QCOMPARE(ShortcutItem::decodeList(bytes, nullptr), std::optional(QList{item}));
-    }
 
-    void urls_data()
-    {
-        QTest::addColumn<QString>("payload");
-        QTest::addColumn<QStringList>("expected");
-
-        QTest::newRow("empty") << QString() << QStringList();
-        QTest::newRow("only blank lines") << QStringLiteral(" \n\t\r\n\u2028") << QStringList();
-        QTest::newRow("every line break") << QStringLiteral("a.org\u000Bb.org\u000Cc.org\u0085d.org\u2029e.org")
-                                          << QStringList{"https://a.org", "https://b.org", "https://c.org",
-                                                         "https://d.org", "https://e.org"};
-        QTest::newRow("trailing spaces and CRLF") << QStringLiteral("https://a.org  \r\n https://b.org\u00A0\r\n")
-                                                  << QStringList{"https://a.org", "https://b.org"};
-        QTest::newRow("custom scheme untouched") << QStringLiteral("x-foo:bar") << QStringList{"x-foo:bar"};
-        QTest::newRow("host with port") << QStringLiteral("example.com:8443")
-                                        << QStringList{"https://example.com:8443"};
-        QTest::newRow("space inside is no url") << QStringLiteral("not a url\nb.org") << QStringList{"https://b.org"};
-    }
-
-    void urls()
-    {
-        QFETCH(QString, payload);
-        QFETCH(QStringList, expected);
-        ShortcutItem item;
-        item.payload = payload;
-        QStringList actual;
-        for (const QUrl &url : item.urls())
-            actual << url.toString();
-        QCOMPARE(actual, expected);
-    }
-
-    void actionTypeRawValues()
-    {
+        // The stored names of the actions, each read back to its action.
         QStringList raws;
         for (ActionType type : ActionType::allCases()) {
             raws << type.rawValue();
@@ -122,6 +88,34 @@ private slots:
         }
         QCOMPARE(raws,
                  (QStringList{"pasteText", "pasteTextAndEnter", "runCommand", "launchApp", "openURL", "openURLs"}));
+    }
+
+    void urls_data()
+    {
+        QTest::addColumn<QString>("payload");
+        QTest::addColumn<QString>("expected"); // the urls, joined by spaces
+
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("only blank lines") << QStringLiteral(" \n\t\r\n\u2028") << QString();
+        QTest::newRow("every line break") << QStringLiteral("a.org\u000Bb.org\u000Cc.org\u0085d.org\u2029e.org")
+                                          << "https://a.org https://b.org https://c.org https://d.org https://e.org";
+        QTest::newRow("trailing spaces and CRLF") << QStringLiteral("https://a.org  \r\n https://b.org\u00A0\r\n")
+                                                  << "https://a.org https://b.org";
+        QTest::newRow("custom scheme untouched") << QStringLiteral("x-foo:bar") << "x-foo:bar";
+        QTest::newRow("host with port") << QStringLiteral("example.com:8443") << "https://example.com:8443";
+        QTest::newRow("space inside is no url") << QStringLiteral("not a url\nb.org") << "https://b.org";
+    }
+
+    void urls()
+    {
+        QFETCH(QString, payload);
+        QFETCH(QString, expected);
+        ShortcutItem item;
+        item.payload = payload;
+        QStringList actual;
+        for (const QUrl &url : item.urls())
+            actual << url.toString();
+        QCOMPARE(actual.join(u' '), expected);
     }
 
     // Qt's own texts (dialog buttons) follow the language; ours are checked in tst_menus.

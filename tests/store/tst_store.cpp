@@ -29,7 +29,9 @@ private slots:
         m_login = FakeLoginItem();
     }
 
-    void firstStartWritesTheSampleAtOnceForTheOwnerOnly()
+    // One store over a new account's life: the first start writes the sample at once, for the owner
+    // only; edits, moves and a failed write follow, then the login item.
+    void storeOverItsLife()
     {
         SettingsStore store(m_login, path());
         QCOMPARE(names(store.shortcuts()), QStringList{"Email"});
@@ -39,6 +41,80 @@ private slots:
         const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
         QCOMPARE(QFile::permissions(path()) & (others | QFile::ReadOwner), QFile::ReadOwner);
         QCOMPARE(QFile::permissions(folder()) & (QFile::ReadOther | QFile::ExeOther), QFile::Permissions());
+
+        // Edits reach the file; texts that look like the settings file's own syntax, any character and a
+        // megabyte come back unchanged.
+        const QList<ShortcutItem> four{shortcut("a"), shortcut("b"), shortcut("c"), shortcut("d")};
+        store.setShortcuts(four);
+        store.deleteIds({four[0].id, four[2].id});
+        QCOMPARE(onDisk(), (QStringList{"b", "d"}));
+        QString text = QStringLiteral("[General]\nshortcuts.v1=@ByteArray()\n\"@Variant(\\0)\" ; # = \\x00 %n%s");
+        for (char16_t c = 0; c < 0x20; ++c)
+            text += QChar(c);
+        text += QStringLiteral("\u007f\u0085\u009b\u202e\ufeff\u2028\U0001F600");
+        ShortcutItem renamed = four[3];
+        renamed.name = text;
+        renamed.payload = text.repeated(1024 * 1024 / text.size());
+        store.update(renamed);
+        QCOMPARE(SettingsStore(m_login, path()).shortcuts(), (QList{four[1], renamed}));
+
+        // An unknown id changes nothing, not even the file.
+        QFile::remove(path());
+        store.update(shortcut("ghost"));
+        QCOMPARE(store.shortcuts(), (QList{four[1], renamed}));
+        QVERIFY(!QFile::exists(path()));
+
+        // Of two records sharing an id, update changes the first; delete removes both.
+        ShortcutItem twin = renamed;
+        twin.name = QStringLiteral("twin");
+        store.setShortcuts({renamed, twin});
+        renamed.name = QStringLiteral("changed");
+        store.update(renamed);
+        QCOMPARE(names(store.shortcuts()), (QStringList{"changed", "twin"}));
+        store.deleteIds({renamed.id});
+        QVERIFY(store.shortcuts().isEmpty());
+
+        // Moves of a, b, c, d: offsets (in any order) and the place they go to; one out of range is ignored.
+        const QList<std::tuple<QList<qsizetype>, qsizetype, QString>> moves{
+            {{0, 3}, 2, "b,a,d,c"}, {{1}, 4, "a,c,d,b"}, {{3, 1}, 0, "b,d,a,c"}, {{7}, 0, "a,b,c,d"}};
+        for (const auto &[offsets, to, expected] : moves) {
+            store.setShortcuts(four);
+            store.move(offsets, to);
+            QCOMPARE(names(store.shortcuts()).join(u','), expected);
+            QCOMPARE(onDisk().join(u','), expected);
+        }
+
+        // A folder where the file should be defeats every user, root included; what it holds stays.
+        QVERIFY(QFile::remove(path()));
+        QVERIFY(QDir().mkpath(path() + QStringLiteral("/inside")));
+        store.addShortcut(shortcut("unsaved"));
+        QCOMPARE(names(store.shortcuts()).join(u','), QStringLiteral("a,b,c,d,unsaved"));
+        QVERIFY(QFileInfo::exists(path() + QStringLiteral("/inside")));
+        // Once writable again, the next change carries the whole list to disk.
+        QVERIFY(QDir(path()).removeRecursively());
+        store.addShortcut(shortcut("later"));
+        QCOMPARE(onDisk().join(u','), QStringLiteral("a,b,c,d,unsaved,later"));
+
+        // Turning on rewrites the login item and off removes it; the preference is stored even when the
+        // item fails; loading touches nothing.
+        store.setLaunchAtLogin(true);
+        store.setLaunchAtLogin(false);
+        QCOMPARE(m_login.calls, (QStringList{"unregister", "register", "unregister"}));
+        m_login.failUnregister = true;
+        store.setLaunchAtLogin(true); // registering rewrites the entry that could not be removed
+        QVERIFY(!store.loginItemFailed());
+        store.setLaunchAtLogin(false);
+        QVERIFY(store.loginItemFailed());
+        m_login.failRegister = true;
+        store.setLaunchAtLogin(true);
+        QVERIFY(store.loginItemFailed());
+        // The desktop's approval token is kept beside the preference.
+        store.setRemoteDesktopToken(QStringLiteral("token-1"));
+        m_login.calls.clear();
+        const SettingsStore again(m_login, path());
+        QVERIFY(again.launchAtLogin());
+        QCOMPARE(again.remoteDesktopToken(), QStringLiteral("token-1"));
+        QVERIFY(m_login.calls.isEmpty());
     }
 
     void storedList_data();
@@ -90,27 +166,25 @@ private slots:
     // running with the edit in memory, says so in one line and changes nothing on disk.
     void troubledSettingsFile_data()
     {
-        QTest::addColumn<QString>("trouble");
+        QTest::addColumn<bool>("onFolder");
+        QTest::addColumn<QFile::Permissions>("permissions");
         QTest::addColumn<QString>("line");
-        QTest::newRow("read-only folder") << "folder 0500" << QString();
-        QTest::newRow("read-only file") << "file 0400" << "Failed to save shortcuts: ";
-        QTest::newRow("unreadable file") << "file 0200" << " cannot be read";
+        using Mode = QFile::Permissions;
+        QTest::newRow("read-only folder") << true << Mode(QFile::ReadOwner | QFile::ExeOwner) << QString();
+        QTest::newRow("read-only file") << false << Mode(QFile::ReadOwner) << "Failed to save shortcuts: ";
+        QTest::newRow("unreadable file") << false << Mode(QFile::WriteOwner) << " cannot be read";
     }
 
     void troubledSettingsFile()
     {
-        QFETCH(QString, trouble);
+        QFETCH(bool, onFolder);
+        QFETCH(QFile::Permissions, permissions);
         QFETCH(QString, line);
         const QString file = path();
         writeStored(ShortcutItem::encodeList({shortcut(QStringLiteral("mine"))}));
         if (geteuid() == 0) // everything belongs to the runner; the trouble is made afterwards
             QProcess::execute(QStringLiteral("chown"), {"-R", "nobody:nogroup", m_dir->path()});
-        if (trouble == QLatin1StringView("folder 0500"))
-            QVERIFY(QFile::setPermissions(folder(), QFile::ReadOwner | QFile::ExeOwner));
-        else if (trouble == QLatin1StringView("file 0400"))
-            QVERIFY(QFile::setPermissions(file, QFile::ReadOwner));
-        else
-            QVERIFY(QFile::setPermissions(file, QFile::WriteOwner));
+        QVERIFY(QFile::setPermissions(onFolder ? folder() : file, permissions));
         const auto bytesOf = [&file] {
             QFile original(file);
             return original.open(QIODevice::ReadOnly) ? original.readAll() : QByteArray();
@@ -127,82 +201,6 @@ private slots:
         }
         QVERIFY2(out.contains(line) && out.contains(file), qPrintable(out));
         QCOMPARE(bytesOf(), before);
-    }
-
-    void failedWriteIsKeptInMemoryAndWrittenLater()
-    {
-        SettingsStore store(m_login, path());
-        // A folder where the file should be defeats every user, root included; what it holds stays.
-        QVERIFY(QFile::remove(path()));
-        QVERIFY(QDir().mkpath(path() + QStringLiteral("/inside")));
-        store.addShortcut(shortcut("unsaved"));
-        QCOMPARE(names(store.shortcuts()), (QStringList{"Email", "unsaved"}));
-        QVERIFY(QFileInfo::exists(path() + QStringLiteral("/inside")));
-
-        // Once writable again, the next change carries the whole list to disk.
-        QVERIFY(QDir(path()).removeRecursively());
-        store.addShortcut(shortcut("later"));
-        QCOMPARE(onDisk(), (QStringList{"Email", "unsaved", "later"}));
-    }
-
-    // Edits reach the file; texts that look like the settings file's own syntax, any character and a
-    // megabyte come back unchanged.
-    void editsArePersisted()
-    {
-        SettingsStore store(m_login, path());
-        const QList<ShortcutItem> four{shortcut("a"), shortcut("b"), shortcut("c"), shortcut("d")};
-        store.setShortcuts(four);
-        store.deleteIds({four[0].id, four[2].id});
-        QCOMPARE(onDisk(), (QStringList{"b", "d"}));
-
-        QString text = QStringLiteral("[General]\nshortcuts.v1=@ByteArray()\n\"@Variant(\\0)\" ; # = \\x00 %n%s");
-        for (char16_t c = 0; c < 0x20; ++c)
-            text += QChar(c);
-        text += QStringLiteral("\u007f\u0085\u009b\u202e\ufeff\u2028\U0001F600");
-        ShortcutItem renamed = four[3];
-        renamed.name = text;
-        renamed.payload = text.repeated(1024 * 1024 / text.size());
-        store.update(renamed);
-        QCOMPARE(SettingsStore(m_login, path()).shortcuts(), (QList{four[1], renamed}));
-
-        // An unknown id changes nothing, not even the file.
-        QFile::remove(path());
-        store.update(shortcut("ghost"));
-        QCOMPARE(store.shortcuts(), (QList{four[1], renamed}));
-        QVERIFY(!QFile::exists(path()));
-
-        // Of two records sharing an id, update changes the first; delete removes both.
-        ShortcutItem twin = renamed;
-        twin.name = QStringLiteral("twin");
-        store.setShortcuts({renamed, twin});
-        renamed.name = QStringLiteral("changed");
-        store.update(renamed);
-        QCOMPARE(names(store.shortcuts()), (QStringList{"changed", "twin"}));
-        store.deleteIds({renamed.id});
-        QVERIFY(store.shortcuts().isEmpty());
-    }
-
-    void move_data()
-    {
-        QTest::addColumn<QList<qsizetype>>("offsets");
-        QTest::addColumn<qsizetype>("to");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("0 and 3 to 2") << QList<qsizetype>{0, 3} << qsizetype(2) << "b,a,d,c";
-        QTest::newRow("to the end") << QList<qsizetype>{1} << qsizetype(4) << "a,c,d,b";
-        QTest::newRow("offsets unordered") << QList<qsizetype>{3, 1} << qsizetype(0) << "b,d,a,c";
-        QTest::newRow("out of range ignored") << QList<qsizetype>{7} << qsizetype(0) << "a,b,c,d";
-    }
-
-    void move()
-    {
-        QFETCH(QList<qsizetype>, offsets);
-        QFETCH(qsizetype, to);
-        QFETCH(QString, expected);
-        SettingsStore store(m_login, path());
-        store.setShortcuts({shortcut("a"), shortcut("b"), shortcut("c"), shortcut("d")});
-        store.move(offsets, to);
-        QCOMPARE(names(store.shortcuts()).join(u','), expected);
-        QCOMPARE(onDisk().join(u','), expected);
     }
 
     // SIGKILL at random moments during a burst of saves: the file must always load, holding the last
@@ -228,12 +226,8 @@ private slots:
             burst.kill();
             QVERIFY(burst.waitForFinished(10000));
 
-            int acknowledged = -1;
             output += burst.readAllStandardOutput();
-            for (const QByteArray &line : output.split('\n')) {
-                if (line.startsWith("saved "))
-                    acknowledged = line.mid(6).toInt();
-            }
+            const int acknowledged = output.mid(output.lastIndexOf("saved ") + 6).split('\n').first().toInt();
             QCOMPARE(QSettings(path(), QSettings::NativeFormat).status(), QSettings::NoError);
             QString error;
             const auto list = ShortcutItem::decodeList(storedBytes(path()), &error);
@@ -251,33 +245,6 @@ private slots:
                 QCOMPARE(QFile::permissions(folder() + u'/' + name) & ~(QFile::ReadUser | QFile::WriteUser),
                          QFile::ReadOwner | QFile::WriteOwner);
         }
-    }
-
-    // Turning on rewrites the login item and off removes it; the preference is stored even when the item
-    // fails; loading touches nothing.
-    void launchAtLogin()
-    {
-        {
-            SettingsStore store(m_login, path());
-            store.setLaunchAtLogin(true);
-            store.setLaunchAtLogin(false);
-            QCOMPARE(m_login.calls, (QStringList{"unregister", "register", "unregister"}));
-            m_login.failUnregister = true;
-            store.setLaunchAtLogin(true); // registering rewrites the entry that could not be removed
-            QVERIFY(!store.loginItemFailed());
-            store.setLaunchAtLogin(false);
-            QVERIFY(store.loginItemFailed());
-            m_login.failRegister = true;
-            store.setLaunchAtLogin(true);
-            QVERIFY(store.loginItemFailed());
-            // The desktop's approval token is kept beside the preference.
-            store.setRemoteDesktopToken(QStringLiteral("token-1"));
-        }
-        m_login.calls.clear();
-        const SettingsStore again(m_login, path());
-        QVERIFY(again.launchAtLogin());
-        QCOMPARE(again.remoteDesktopToken(), QStringLiteral("token-1"));
-        QVERIFY(m_login.calls.isEmpty());
     }
 
 private:

@@ -6,12 +6,8 @@
 #include <cstdlib>
 #include <memory>
 
-int main(int argc, char **argv)
+int main(int, char **argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <x11 keycode> <modifier state>\n", argv[0]);
-        return 2;
-    }
     xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(connection))
         return 1;

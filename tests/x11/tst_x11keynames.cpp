@@ -62,14 +62,6 @@ private slots:
         QCOMPARE(HotkeyDisplay::string(keyCode, modifiers, layout.isEmpty() ? nullptr : &keyboard), expected);
     }
 
-    // The keypad flag is no modifier; a key past the X11 range keeps its own code; no scan code, no key.
-    void fromKeyEvent()
-    {
-        QCOMPARE(HotkeyDisplay::fromKeyEvent(104, Qt::KeypadModifier), std::optional(KeyCombination{76, 0}));
-        QCOMPARE(HotkeyDisplay::fromKeyEvent(172, {}), std::optional(KeyCombination{0x100AC, 0}));
-        QCOMPARE(HotkeyDisplay::fromKeyEvent(0, Qt::MetaModifier), std::optional<KeyCombination>());
-    }
-
     // The key code table against the XKB names of the physical keys (the server's evdev keycodes).
     void keyCodeTableMatchesPhysicalKeys()
     {
@@ -105,14 +97,18 @@ private slots:
             QCOMPARE(KeyCodes::x11KeyCode(KeyCodes::virtualKeyCode(quint8(x11Code))), std::optional(quint8(x11Code)));
         for (const quint32 unknown : {0x34u, 0x3Fu, 0xFFFFu, 0x10003u, 0x10100u})
             QVERIFY(!KeyCodes::x11KeyCode(unknown));
+        // A key event: the keypad flag is no modifier; a key past the X11 range keeps its own code; no scan
+        // code, no key.
+        QCOMPARE(HotkeyDisplay::fromKeyEvent(104, Qt::KeypadModifier), std::optional(KeyCombination{76, 0}));
+        QCOMPARE(HotkeyDisplay::fromKeyEvent(172, {}), std::optional(KeyCombination{0x100AC, 0}));
+        QCOMPARE(HotkeyDisplay::fromKeyEvent(0, Qt::MetaModifier), std::optional<KeyCombination>());
     }
 
     // WM_CLASS as these programs set it (instance, class): a terminal missed gets Control+V, a literal-next.
     void terminalWindowClasses()
     {
-        QVERIFY(X11SyntheticKeys::isTerminal(QStringLiteral("urxvt\nURxvt")));
-        QVERIFY(X11SyntheticKeys::isTerminal(QStringLiteral("ghostty\ncom.mitchellh.ghostty")));
-        QVERIFY(X11SyntheticKeys::isTerminal(QStringLiteral("Alacritty\nAlacritty")));
+        for (const char *terminal : {"urxvt\nURxvt", "ghostty\ncom.mitchellh.ghostty", "Alacritty\nAlacritty"})
+            QVERIFY2(X11SyntheticKeys::isTerminal(QString::fromLatin1(terminal)), terminal);
         QVERIFY(!X11SyntheticKeys::isTerminal(QStringLiteral("Navigator\nfirefox")));
     }
 };
