@@ -37,7 +37,9 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <array>
 #include <memory>
+#include <tuple>
 
 using namespace zl;
 using test::names;
@@ -82,6 +84,15 @@ struct UiFixture
     UiContext context{*store, permissions, chooser, [this](const ShortcutItem &item) { runs.append(item); }, nullptr};
 };
 
+/** Names the case a loop over cases was at when one of its checks failed. */
+auto nameFailure(const QString &what)
+{
+    return qScopeGuard([what] {
+        if (QTest::currentTestFailed())
+            qWarning("failed in case: %s", qPrintable(what));
+    });
+}
+
 template <typename T> T *find(QObject *root, const QString &name)
 {
     return root->findChild<T *>(name);
@@ -97,7 +108,16 @@ struct EditorRig
         QApplication::setActiveWindow(&editor);
     }
 
-    template <typename T> T *find(const QString &name) { return ::find<T>(&editor, name); }
+    /** Names the case a loop over cases was at when one of its checks failed. */
+auto nameFailure(const QString &what)
+{
+    return qScopeGuard([what] {
+        if (QTest::currentTestFailed())
+            qWarning("failed in case: %s", qPrintable(what));
+    });
+}
+
+template <typename T> T *find(const QString &name) { return ::find<T>(&editor, name); }
     ShortcutItem stored() const { return fixture.store->shortcuts().first(); }
 
     UiFixture fixture;
@@ -112,7 +132,16 @@ struct WindowRig
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
-    template <typename T> T *find(const QString &name) { return ::find<T>(&window, name); }
+    /** Names the case a loop over cases was at when one of its checks failed. */
+auto nameFailure(const QString &what)
+{
+    return qScopeGuard([what] {
+        if (QTest::currentTestFailed())
+            qWarning("failed in case: %s", qPrintable(what));
+    });
+}
+
+template <typename T> T *find(const QString &name) { return ::find<T>(&window, name); }
     QString page() { return find<QStackedWidget>("detail")->currentWidget()->objectName(); }
     bool deleteShown() { return !find<QToolButton>("deleteButton")->isHidden(); }
     QUuid id(const QString &name)
@@ -442,32 +471,13 @@ private slots:
         QTRY_COMPARE(appeared.count(), 1);
     }
 
-    void search_data()
-    {
-        QTest::addColumn<QString>("needle");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<QString>("afterDeletingSelected");
-        // "Mail" pastes "hello", "Term" has Ctrl+F5, "Web" opens example.org.
-        QTest::newRow("nothing typed") << "" << "Mail,Term,Web" << "Mail" << "Term";
-        QTest::newRow("name, any case") << "term" << "Term" << "Term" << "";
-        QTest::newRow("payload") << "EXAMPLE" << "Web" << "Web" << "";
-        QTest::newRow("hotkey text") << "ctrl+f5" << "Term" << "Term" << "";
-        QTest::newRow("several, a shown selection stays") << "e" << "Mail,Term,Web" << "Term" << "Mail";
-        QTest::newRow("no match") << "zzz" << "" << "" << "";
-    }
-
     void search()
     {
-        QFETCH(QString, needle);
-        QFETCH(QString, shown);
-        QFETCH(QString, selected);
-        QFETCH(QString, afterDeletingSelected);
-
         // F5 (96) has a fixed name, so no keyboard layout is needed to spell it.
-        WindowRig rig({shortcut("Mail", ActionType::PasteText, "hello"),
-                       shortcut("Term", ActionType::RunCommand, "true", 96, Modifier::Control),
-                       shortcut("Web", ActionType::OpenURL, "example.org")});
+        const QList<ShortcutItem> items{shortcut("Mail", ActionType::PasteText, "hello"),
+                                        shortcut("Term", ActionType::RunCommand, "true", 96, Modifier::Control),
+                                        shortcut("Web", ActionType::OpenURL, "example.org")};
+        WindowRig rig(items);
         MainWindow &window = rig.window;
         auto *field = rig.find<QLineEdit>("searchField");
         auto *list = rig.find<QListView>("shortcutList");
@@ -483,124 +493,125 @@ private slots:
             return window.model()->items().value(window.model()->rowOf(window.selection())).name;
         };
 
-        window.setSelection(rig.id("Term")); // a hidden selection must move
-        QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
-        QTRY_VERIFY(field->hasFocus());
-        QTest::keyClicks(field, needle);
-        if (needle.isEmpty())
-            window.setSelection(rig.id("Mail"));
-        QCOMPARE(shownNames(), shown);
-        QCOMPARE(selectedName(), selected);
+        // Typed; then shown, selected, and selected once the selected one is edited to miss and deleted.
+        const std::array<QString, 5> cases[]{
+            {"nothing typed", "", "Mail,Term,Web", "Mail", "Term"},
+            {"name, any case", "term", "Term", "Term", ""},
+            {"payload", "EXAMPLE", "Web", "Web", ""},
+            {"hotkey text", "ctrl+f5", "Term", "Term", ""},
+            {"several, a shown selection stays", "e", "Mail,Term,Web", "Term", "Mail"},
+            {"no match", "zzz", "", "", ""}};
+        for (const auto &[what, needle, shown, selected, afterDeletingSelected] : cases) {
+            const auto named = nameFailure(what);
+            rig.fixture.store->setShortcuts(items);
+            window.setSelection(rig.id("Term")); // a hidden selection must move
+            QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+            QTRY_VERIFY(field->hasFocus());
+            QTest::keyClicks(field, needle);
+            if (needle.isEmpty())
+                window.setSelection(rig.id("Mail"));
+            QCOMPARE(shownNames(), shown);
+            QCOMPARE(selectedName(), selected);
 
-        // Editing the selected shortcut so it no longer matches keeps it shown and selected.
-        if (!selected.isEmpty()) {
-            ShortcutItem edited = rig.fixture.store->shortcuts().at(window.model()->rowOf(window.selection()));
-            edited.name = QStringLiteral("Q");
-            edited.payload = QStringLiteral("q");
-            edited.modifiers = 0;
-            rig.fixture.store->update(edited);
-            QVERIFY(shownNames().split(QLatin1Char(',')).contains(QStringLiteral("Q")));
-            QCOMPARE(selectedName(), QStringLiteral("Q"));
-            QMetaObject::invokeMethod(&window, &MainWindow::deleteSelected);
-            QCOMPARE(selectedName(), afterDeletingSelected);
+            // Editing the selected shortcut so it no longer matches keeps it shown and selected.
+            if (!selected.isEmpty()) {
+                ShortcutItem edited = rig.fixture.store->shortcuts().at(window.model()->rowOf(window.selection()));
+                edited.name = QStringLiteral("Q");
+                edited.payload = QStringLiteral("q");
+                edited.modifiers = 0;
+                rig.fixture.store->update(edited);
+                QVERIFY(shownNames().split(QLatin1Char(',')).contains(QStringLiteral("Q")));
+                QCOMPARE(selectedName(), QStringLiteral("Q"));
+                QMetaObject::invokeMethod(&window, &MainWindow::deleteSelected);
+                QCOMPARE(selectedName(), afterDeletingSelected);
+            }
+
+            QTest::keyClick(field, Qt::Key_Escape);
+            QCOMPARE(field->text(), QString());
+            QCOMPARE(shownNames(), names(rig.fixture.store->shortcuts()).join(QLatin1Char(',')));
         }
-
-        QTest::keyClick(field, Qt::Key_Escape);
-        QCOMPARE(field->text(), QString());
-        QCOMPARE(shownNames(), names(rig.fixture.store->shortcuts()).join(QLatin1Char(',')));
-    }
-
-    void importAndExport_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("listAfter");
-        QTest::addColumn<QString>("reportHas");
-
-        const QByteArray good = ShortcutItem::encodeList({shortcut("New"), shortcut("Newer")});
-        QByteArray partly = good;
-        partly.chop(1);
-        partly += R"(,{"id":"x"},42])";
-        QTest::newRow("partly bad file") << partly << "A,New,Newer" << "2";
-        QTest::newRow("not JSON") << QByteArray("{nope") << "A" << "offset";
-        QTest::newRow("no file") << QByteArray() << "A" << "missing.json";
-        QTest::newRow("endless device") << QByteArray("/dev/zero") << "A" << "larger than";
     }
 
     void importAndExport()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, listAfter);
-        QFETCH(QString, reportHas);
-
-        WindowRig rig({shortcut("A")});
+        const ShortcutItem a = shortcut("A");
+        WindowRig rig({a});
         const QString exported = rig.fixture.dir.filePath(QStringLiteral("out.json"));
-        rig.window.exportTo(exported);
-        const QList<ShortcutItem> before = rig.fixture.reloaded();
+        const QByteArray good = ShortcutItem::encodeList({shortcut("New"), shortcut("Newer")});
+        QByteArray partly = good;
+        partly.chop(1);
+        partly += R"(,{"id":"x"},42])";
+        // The file (none: a missing one), the list after, what the report says.
+        const QList<std::tuple<const char *, QByteArray, QString, QString>> cases{
+            {"partly bad file", partly, "A,New,Newer", "2"},
+            {"not JSON", "{nope", "A", "offset"},
+            {"no file", {}, "A", "missing.json"},
+            {"endless device", "/dev/zero", "A", "larger than"}};
+        for (const auto &[what, file, listAfter, reportHas] : cases) {
+            const auto named = nameFailure(what);
+            rig.fixture.store->setShortcuts({a});
+            rig.window.exportTo(exported);
+            const QList<ShortcutItem> before = rig.fixture.reloaded();
 
-        QString path = rig.fixture.dir.filePath(QStringLiteral("missing.json"));
-        if (file.startsWith("/dev/")) {
-            path = QString::fromLatin1(file);
-        } else if (!file.isEmpty()) {
-            path = rig.fixture.dir.filePath(QStringLiteral("in.json"));
-            QFile in(path);
-            QVERIFY(in.open(QIODevice::WriteOnly) && in.write(file) == file.size());
+            QString path = rig.fixture.dir.filePath(QStringLiteral("missing.json"));
+            if (file.startsWith("/dev/")) {
+                path = QString::fromLatin1(file);
+            } else if (!file.isEmpty()) {
+                path = rig.fixture.dir.filePath(QStringLiteral("in.json"));
+                QFile in(path);
+                QVERIFY(in.open(QIODevice::WriteOnly) && in.write(file) == file.size());
+            }
+            rig.window.importFrom(path);
+            auto *report = rig.find<QMessageBox>("transferReport");
+            QVERIFY(report);
+            QVERIFY2(report->text().contains(reportHas), qPrintable(report->text()));
+            delete report;
+            const QList<ShortcutItem> after = rig.fixture.reloaded();
+            QCOMPARE(names(after).join(QLatin1Char(',')), listAfter);
+            QCOMPARE(after.first(), before.first());
+            if (after.size() == 3)
+                QCOMPARE(rig.window.selection(), after.at(1).id);
+
+            // Importing our own export again adds copies under fresh ids, never overwrites.
+            rig.window.importFrom(exported);
+            delete rig.find<QMessageBox>("transferReport");
+            const QList<ShortcutItem> again = rig.fixture.reloaded();
+            QCOMPARE(again.size(), after.size() + 1);
+            QCOMPARE(again.first(), before.first());
+            QVERIFY(again.last().id != before.first().id);
         }
-        rig.window.importFrom(path);
-        auto *report = rig.find<QMessageBox>("transferReport");
-        QVERIFY(report);
-        QVERIFY2(report->text().contains(reportHas), qPrintable(report->text()));
-        const QList<ShortcutItem> after = rig.fixture.reloaded();
-        QCOMPARE(names(after).join(QLatin1Char(',')), listAfter);
-        QCOMPARE(after.first(), before.first());
-        if (after.size() == 3)
-            QCOMPARE(rig.window.selection(), after.at(1).id);
-
-        // Importing our own export again adds copies under fresh ids, never overwrites.
-        rig.window.importFrom(exported);
-        const QList<ShortcutItem> again = rig.fixture.reloaded();
-        QCOMPARE(again.size(), after.size() + 1);
-        QCOMPARE(again.first(), before.first());
-        QVERIFY(again.last().id != before.first().id);
-    }
-
-    void deleteRows_data()
-    {
-        QTest::addColumn<QList<int>>("rows"); // none: the delete button
-        QTest::addColumn<int>("selected");
-        QTest::addColumn<QString>("remaining");
-        QTest::addColumn<QString>("newSelection");
-
-        QTest::newRow("button, middle goes to first") << QList<int>{} << 1 << "A,C" << "A";
-        QTest::newRow("button, first goes to next first") << QList<int>{} << 0 << "B,C" << "B";
-        QTest::newRow("other row keeps selection") << QList<int>{2} << 0 << "A,B" << "A";
-        QTest::newRow("other row before selection") << QList<int>{0} << 2 << "B,C" << "C";
-        QTest::newRow("selected among several") << QList<int>{0, 2} << 2 << "B" << "B";
-        QTest::newRow("all rows") << QList<int>{0, 1, 2} << 1 << "" << "";
     }
 
     void deleteRows()
     {
-        QFETCH(QList<int>, rows);
-        QFETCH(int, selected);
-        QFETCH(QString, remaining);
-        QFETCH(QString, newSelection);
-
         const QList<ShortcutItem> items{shortcut("A"), shortcut("B"), shortcut("C")};
         WindowRig rig(items);
-        const QUuid expected = rig.id(newSelection);
-        rig.window.setSelection(items.at(selected).id);
-        if (rows.isEmpty())
-            QTest::mouseClick(rig.find<QToolButton>("deleteButton"), Qt::LeftButton);
-        else
-            rig.window.deleteRows(rows);
+        // Rows deleted (none: the delete button), the row selected before, the names left, the name selected after.
+        const QList<std::tuple<const char *, QList<int>, int, QString, QString>> cases{
+            {"button, middle goes to first", {}, 1, "A,C", "A"},
+            {"button, first goes to next first", {}, 0, "B,C", "B"},
+            {"other row keeps selection", {2}, 0, "A,B", "A"},
+            {"other row before selection", {0}, 2, "B,C", "C"},
+            {"selected among several", {0, 2}, 2, "B", "B"},
+            {"all rows", {0, 1, 2}, 1, "", ""}};
+        for (const auto &[what, rows, selected, remaining, newSelection] : cases) {
+            const auto named = nameFailure(what);
+            rig.fixture.store->setShortcuts(items);
+            const QUuid expected = rig.id(newSelection);
+            rig.window.setSelection(items.at(selected).id);
+            if (rows.isEmpty())
+                QTest::mouseClick(rig.find<QToolButton>("deleteButton"), Qt::LeftButton);
+            else
+                rig.window.deleteRows(rows);
 
-        QCOMPARE(names(rig.fixture.store->shortcuts()).join(u','), remaining);
-        QCOMPARE(rig.window.selection(), expected);
-        QCOMPARE(rig.deleteShown(), !expected.isNull());
-        if (expected.isNull())
-            QCOMPARE(rig.page(), QStringLiteral("emptyState"));
-        else
-            QCOMPARE(rig.find<QLabel>("detailTitle")->text(), newSelection);
+            QCOMPARE(names(rig.fixture.store->shortcuts()).join(u','), remaining);
+            QCOMPARE(rig.window.selection(), expected);
+            QCOMPARE(rig.deleteShown(), !expected.isNull());
+            if (expected.isNull())
+                QCOMPARE(rig.page(), QStringLiteral("emptyState"));
+            else
+                QCOMPARE(rig.find<QLabel>("detailTitle")->text(), newSelection);
+        }
     }
 
     // With nothing selected the window still tracks trust, the login preference and the palette.
