@@ -108,16 +108,7 @@ struct EditorRig
         QApplication::setActiveWindow(&editor);
     }
 
-    /** Names the case a loop over cases was at when one of its checks failed. */
-auto nameFailure(const QString &what)
-{
-    return qScopeGuard([what] {
-        if (QTest::currentTestFailed())
-            qWarning("failed in case: %s", qPrintable(what));
-    });
-}
-
-template <typename T> T *find(const QString &name) { return ::find<T>(&editor, name); }
+    template <typename T> T *find(const QString &name) { return ::find<T>(&editor, name); }
     ShortcutItem stored() const { return fixture.store->shortcuts().first(); }
 
     UiFixture fixture;
@@ -132,16 +123,7 @@ struct WindowRig
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
-    /** Names the case a loop over cases was at when one of its checks failed. */
-auto nameFailure(const QString &what)
-{
-    return qScopeGuard([what] {
-        if (QTest::currentTestFailed())
-            qWarning("failed in case: %s", qPrintable(what));
-    });
-}
-
-template <typename T> T *find(const QString &name) { return ::find<T>(&window, name); }
+    template <typename T> T *find(const QString &name) { return ::find<T>(&window, name); }
     QString page() { return find<QStackedWidget>("detail")->currentWidget()->objectName(); }
     bool deleteShown() { return !find<QToolButton>("deleteButton")->isHidden(); }
     QUuid id(const QString &name)
@@ -301,38 +283,30 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&rig.editor));
 
         // X11 keycodes: 38 A, 26 E, 9 Escape, 50 Shift_L, 66 Caps_Lock; stored key codes: 0 A, 14 E.
-        // With no mask nothing is stored.
-        struct Press
-        {
-            const char *what;
-            quint32 scanCode;
-            int key;
-            int modifiers;
-            quint32 keyCode;
-            quint32 mask;
-            bool stillRecording;
-        };
+        // One press while recording: X11 keycode, key, modifiers, stored key code and mask (none: nothing stored).
         const int all = Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier;
-        const Press presses[]{{"shift A", 38, Qt::Key_A, Qt::ShiftModifier, 0, Modifier::Shift, false},
-                              {"all four E", 26, Qt::Key_E, all, 14, Modifier::All, false},
-                              {"A alone", 38, Qt::Key_A, 0, 0, 0, true},
-                              {"keypad flag alone", 38, Qt::Key_A, Qt::KeypadModifier, 0, 0, true},
-                              {"shift key alone", 50, Qt::Key_Shift, Qt::ShiftModifier, 0, 0, true},
-                              {"caps lock alone", 66, Qt::Key_CapsLock, 0, 0, 0, true},
-                              {"escape", 9, Qt::Key_Escape, 0, 0, 0, false},
-                              {"command escape", 9, Qt::Key_Escape, Qt::MetaModifier, 0, 0, false}};
-        for (const Press &press : presses) {
+        const QList<std::tuple<const char *, quint32, int, int, quint32, quint32, bool>> presses{
+            {"shift A", 38, Qt::Key_A, Qt::ShiftModifier, 0, Modifier::Shift, false},
+            {"all four E", 26, Qt::Key_E, all, 14, Modifier::All, false},
+            {"A alone", 38, Qt::Key_A, 0, 0, 0, true},
+            {"keypad flag alone", 38, Qt::Key_A, Qt::KeypadModifier, 0, 0, true},
+            {"shift key alone", 50, Qt::Key_Shift, Qt::ShiftModifier, 0, 0, true},
+            {"caps lock alone", 66, Qt::Key_CapsLock, 0, 0, 0, true},
+            {"escape", 9, Qt::Key_Escape, 0, 0, 0, false},
+            {"command escape", 9, Qt::Key_Escape, Qt::MetaModifier, 0, 0, false}};
+        for (const auto &[what, scanCode, key, modifiers, keyCode, mask, stillRecording] : presses) {
+            const auto named = nameFailure(what);
             rig.fixture.store->update(first);
             QTest::mouseClick(record, Qt::LeftButton);
-            QVERIFY2(QWidget::keyboardGrabber() == recorder, press.what);
-            QKeyEvent event(QEvent::KeyPress, press.key, Qt::KeyboardModifiers(press.modifiers), press.scanCode, 0, 0);
-            QApplication::sendEvent(recorder, &event);
-            QVERIFY2(recorder->isRecording() == press.stillRecording, press.what);
-            QVERIFY2(QWidget::keyboardGrabber() == (press.stillRecording ? recorder : nullptr), press.what);
+            QCOMPARE(QWidget::keyboardGrabber(), recorder);
+            QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), scanCode, 0, 0);
+            QApplication::sendEvent(recorder, &press);
+            QCOMPARE(recorder->isRecording(), stillRecording);
+            QCOMPARE(QWidget::keyboardGrabber(), stillRecording ? recorder : nullptr);
             const ShortcutItem stored = rig.fixture.reloaded().first();
-            QVERIFY2(stored.keyCode == (press.mask ? press.keyCode : first.keyCode), press.what);
-            QVERIFY2(stored.modifiers == (press.mask ? press.mask : first.modifiers), press.what);
-            if (press.stillRecording)
+            QCOMPARE(stored.keyCode, mask ? keyCode : first.keyCode);
+            QCOMPARE(stored.modifiers, mask ? mask : first.modifiers);
+            if (stillRecording)
                 QTest::mouseClick(record, Qt::LeftButton);
         }
 
@@ -614,16 +588,17 @@ private slots:
         }
     }
 
-    // With nothing selected the window still tracks trust, the login preference and the palette.
-    void emptyWindowFollowsOutsideState()
+    // With nothing selected the main window, like the settings window, tracks trust and the login preference.
+    void outsideState()
     {
         WindowRig rig({}); // not trusted
+        const auto guidesOpened = [&] { return rig.fixture.journal.entries().join(u'\n').count("pasting.html"); };
         auto *warning = rig.find<QToolButton>("needAccessButton");
         QVERIFY(warning->isVisible());
         QCOMPARE(rig.fixture.trust.requests, 1);
         QTest::mouseClick(warning, Qt::LeftButton);
         QCOMPARE(rig.fixture.trust.requests, 2);
-        QVERIFY(rig.fixture.journal.entries().join(u'\n').contains(QStringLiteral("pasting.html")));
+        QCOMPARE(guidesOpened(), 1);
         QVERIFY(warning->isVisible());
         // Granted while the window was away: the next appearance takes the warning down.
         rig.window.hide();
@@ -634,14 +609,56 @@ private slots:
         rig.window.refreshTrust();
         QTRY_VERIFY(warning->isVisible());
 
-        // The checkbox writes the preference and follows changes made elsewhere.
+        SettingsWindow settings(rig.fixture.context);
+        auto *status = find<QLabel>(&settings, "accessibilityStatus");
+        settings.show();
+        // Trust is read on show: orange while needed, green once allowed.
+        const QColor orange = status->palette().color(QPalette::WindowText);
+        QVERIFY(orange.red() > orange.green() && orange.green() > orange.blue());
+        rig.fixture.trust.trusted = true;
+        settings.hide();
+        settings.show();
+        QCOMPARE(status->text(), text("ui.allowed"));
+        const QColor green = status->palette().color(QPalette::WindowText);
+        QVERIFY(green.green() > green.red());
+        QTest::mouseClick(find<QPushButton>(&settings, "openPrivacySettingsButton"), Qt::LeftButton);
+        QCOMPARE(guidesOpened(), 2);
+
+        // Both boxes write the preference and follow changes made in the other window or elsewhere.
         auto *check = rig.find<QCheckBox>("launchAtLoginCheck");
+        auto *toggle = find<QCheckBox>(&settings, "launchAtLoginToggle");
         QVERIFY(!check->isChecked());
         QTest::mouseClick(check, Qt::LeftButton);
         QVERIFY(rig.fixture.store->launchAtLogin());
         QCOMPARE(rig.fixture.loginItem.calls.last(), QStringLiteral("register"));
+        QVERIFY(toggle->isChecked());
         rig.fixture.store->setLaunchAtLogin(false);
-        QVERIFY(!check->isChecked());
+        QVERIFY(!check->isChecked() && !toggle->isChecked());
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        FakeLoginItem other;
+        QVERIFY(SettingsStore(other, rig.fixture.store->filePath()).launchAtLogin());
+        QCOMPARE(rig.fixture.loginItem.calls.last(), QStringLiteral("register"));
+        QVERIFY(check->isChecked());
+        rig.fixture.store->setLaunchAtLogin(false);
+
+        // A refused registration keeps the preference and says so in the window.
+        auto *problem = find<QLabel>(&settings, "launchAtLoginProblem");
+        QVERIFY(problem && problem->isHidden());
+        rig.fixture.loginItem.failRegister = true;
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(toggle->isChecked() && rig.fixture.store->launchAtLogin());
+        QVERIFY(problem->isVisible());
+        QTRY_VERIFY(problem->height() >= problem->heightForWidth(problem->width()));
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(problem->isHidden());
+
+        // A settings window closes from the keyboard.
+        for (const QKeySequence &close : {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+            settings.show();
+            QVERIFY(QTest::qWaitForWindowActive(&settings));
+            QTest::keySequence(&settings, close);
+            QVERIFY(!settings.isVisible());
+        }
 
         // The icon's strokes, averaged by their cover: light on a dark palette, dark on a light one.
         auto lightest = [&] {
@@ -707,52 +724,6 @@ private slots:
         QCOMPARE(shortcutRows(), QStringList{text("ui.noActiveHotkeys") + QStringLiteral(" (off)")});
     }
 
-    void settingsWindow()
-    {
-        UiFixture fixture({});
-        SettingsWindow settings(fixture.context);
-        auto *status = find<QLabel>(&settings, "accessibilityStatus");
-        settings.show();
-        // Trust is read on show: orange while needed, green once allowed.
-        const QColor orange = status->palette().color(QPalette::WindowText);
-        QVERIFY(orange.red() > orange.green() && orange.green() > orange.blue());
-        fixture.trust.trusted = true;
-        settings.hide();
-        settings.show();
-        QCOMPARE(status->text(), text("ui.allowed"));
-        const QColor green = status->palette().color(QPalette::WindowText);
-        QVERIFY(green.green() > green.red());
-        QTest::mouseClick(find<QPushButton>(&settings, "openPrivacySettingsButton"), Qt::LeftButton);
-        QVERIFY(fixture.journal.entries().join(u'\n').contains(QStringLiteral("pasting.html")));
-
-        auto *toggle = find<QCheckBox>(&settings, "launchAtLoginToggle");
-        QTest::mouseClick(toggle, Qt::LeftButton);
-        FakeLoginItem other;
-        QVERIFY(SettingsStore(other, fixture.store->filePath()).launchAtLogin());
-        QCOMPARE(fixture.loginItem.calls.last(), QStringLiteral("register"));
-        // A change made in another window shows here too.
-        fixture.store->setLaunchAtLogin(false);
-        QVERIFY(!toggle->isChecked());
-
-        // A refused registration keeps the preference and says so in the window.
-        auto *problem = find<QLabel>(&settings, "launchAtLoginProblem");
-        QVERIFY(problem && problem->isHidden());
-        fixture.loginItem.failRegister = true;
-        QTest::mouseClick(toggle, Qt::LeftButton);
-        QVERIFY(toggle->isChecked() && fixture.store->launchAtLogin());
-        QVERIFY(problem->isVisible());
-        QTRY_VERIFY(problem->height() >= problem->heightForWidth(problem->width()));
-        QTest::mouseClick(toggle, Qt::LeftButton);
-        QVERIFY(problem->isHidden());
-
-        // A settings window closes from the keyboard.
-        for (const QKeySequence &close : {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
-            settings.show();
-            QVERIFY(QTest::qWaitForWindowActive(&settings));
-            QTest::keySequence(&settings, close);
-            QVERIFY(!settings.isVisible());
-        }
-    }
 
     // After a switch every window shows the texts a window made in the new language shows.
     void languageSwitchRetranslatesInPlace()
