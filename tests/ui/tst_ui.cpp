@@ -93,11 +93,6 @@ auto nameFailure(const QString &what)
     });
 }
 
-template <typename T> T *find(QObject *root, const QString &name)
-{
-    return root->findChild<T *>(name);
-}
-
 /** An editor on the only shortcut of the fixture, shown in its own window. */
 struct EditorRig
 {
@@ -108,7 +103,7 @@ struct EditorRig
         QApplication::setActiveWindow(&editor);
     }
 
-    template <typename T> T *find(const QString &name) { return ::find<T>(&editor, name); }
+    template <typename T> T *find(const QString &name) { return editor.findChild<T *>(name); }
     ShortcutItem stored() const { return fixture.store->shortcuts().first(); }
 
     UiFixture fixture;
@@ -123,7 +118,7 @@ struct WindowRig
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
-    template <typename T> T *find(const QString &name) { return ::find<T>(&window, name); }
+    template <typename T> T *find(const QString &name) { return window.findChild<T *>(name); }
     QString page() { return find<QStackedWidget>("detail")->currentWidget()->objectName(); }
     bool deleteShown() { return !find<QToolButton>("deleteButton")->isHidden(); }
     QUuid id(const QString &name)
@@ -161,7 +156,8 @@ private slots:
     // One shortcut edited through the whole editor, each step checked in the store.
     void editorScenario()
     {
-        const ShortcutItem original = shortcut("Note", ActionType::PasteText, "hello", 96, Modifier::Control, false);
+        const ShortcutItem original =
+            shortcut("Note", ActionType::PasteText, "echo one\nhttps://example.org", 96, Modifier::Control, false);
         EditorRig rig(original);
         auto *name = rig.find<QLineEdit>("nameEdit");
         name->setFocus();
@@ -180,15 +176,11 @@ private slots:
         cursor.setPosition(2);
         payload->setTextCursor(cursor);
         QTest::keyClicks(payload, QStringLiteral("XY"));
-        QCOMPARE(rig.stored().payload, QStringLiteral("heXYllo"));
+        QString expected = QStringLiteral("ecXYho one\nhttps://example.org");
+        QCOMPARE(rig.stored().payload, expected);
         QCOMPARE(payload->textCursor().position(), 4);
 
         // A change of type keeps the payload, shown whole in the one edit of the new type.
-        QString expected = QStringLiteral("echo one\nhttps://example.org");
-        item = rig.stored();
-        item.payload = expected;
-        rig.fixture.store->update(item);
-        rig.editor.setItem(item);
         auto *picker = rig.find<QComboBox>("typePicker");
         const QRegularExpression payloadEdits(QStringLiteral("PayloadEdit$"));
         const QList<std::tuple<ActionType::Kind, const char *, const char *>> kinds{
@@ -267,17 +259,13 @@ private slots:
         QCOMPARE(line->text(), problem);
         rig.find<QCheckBox>("enabledToggle")->setChecked(true);
         TrayMenu menu(rig.fixture.context, [] {}, [] {});
-        QCOMPARE(find<QAction>(&menu, "shortcutAction")->toolTip(), problem);
+        QCOMPARE(menu.findChild<QAction *>("shortcutAction")->toolTip(), problem);
         problem.clear();
         rig.editor.refreshProblem();
         QVERIFY(!line->isVisibleTo(&rig.editor));
-    }
 
-    // Recording a combination: what one press stores, and every way out of recording lets the keyboard go.
-    void recorder()
-    {
-        const ShortcutItem first = shortcut("A", ActionType::PasteText, "x", 49, Modifier::Control);
-        EditorRig rig(first);
+        // Recording a combination: what one press stores, and every way out of recording lets the keyboard go.
+        const ShortcutItem first = rig.stored();
         auto *recorder = rig.find<HotkeyRecorder>("hotkeyRecorder");
         auto *record = rig.find<QPushButton>("recordButton");
         QVERIFY(QTest::qWaitForWindowActive(&rig.editor));
@@ -370,18 +358,19 @@ private slots:
         QCOMPARE(ids, (QStringList{"org.example.Calc", "kde-org.example.Edit"}));
 
         ApplicationListDialog dialog(installed);
-        auto *filter = find<QLineEdit>(&dialog, "applicationFilter");
+        auto *filter = dialog.findChild<QLineEdit *>("applicationFilter");
         QCOMPARE(dialog.chosenId(), QStringLiteral("org.example.Calc"));
         QTest::keyClicks(filter, QStringLiteral("EDI"));
         QCOMPARE(dialog.chosenId(), QStringLiteral("kde-org.example.Edit"));
         QTest::keyClicks(filter, QStringLiteral("zz"));
         QCOMPARE(dialog.chosenId(), QString());
-        QTest::mouseClick(find<QPushButton>(&dialog, "otherApplication"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton *>("otherApplication"), Qt::LeftButton);
         QCOMPARE(dialog.result(), ApplicationListDialog::OtherRequested);
     }
-    void listAndSelection()
+    void mainWindow()
     {
-        WindowRig rig({shortcut("A"), shortcut("B"), shortcut("C")});
+        const QList<ShortcutItem> abc{shortcut("A"), shortcut("B"), shortcut("C")};
+        WindowRig rig(abc);
         QSignalSpy appeared(&rig.window, &MainWindow::appeared);
         QCOMPARE(rig.window.selection(), rig.id("A"));
         auto *name = rig.find<QLineEdit>("nameEdit");
@@ -439,26 +428,43 @@ private slots:
         QCOMPARE(rig.window.selection(), added.id);
         QVERIFY(rig.deleteShown());
 
-        // Each show is an appearance: the hotkeys are bound again every time.
-        rig.window.close();
-        rig.window.show();
-        QTRY_COMPARE(appeared.count(), 1);
-    }
+        // Rows deleted (none: the delete button), the row selected before, the names left, the name selected after.
+        const QList<std::tuple<const char *, QList<int>, int, QString, QString>> deletions{
+            {"button, middle goes to first", {}, 1, "A,C", "A"},
+            {"button, first goes to next first", {}, 0, "B,C", "B"},
+            {"other row keeps selection", {2}, 0, "A,B", "A"},
+            {"other row before selection", {0}, 2, "B,C", "C"},
+            {"selected among several", {0, 2}, 2, "B", "B"},
+            {"all rows", {0, 1, 2}, 1, "", ""}};
+        for (const auto &[what, rows, selected, remaining, newSelection] : deletions) {
+            const auto named = nameFailure(what);
+            rig.fixture.store->setShortcuts(abc);
+            const QUuid expected = rig.id(newSelection);
+            rig.window.setSelection(abc.at(selected).id);
+            if (rows.isEmpty())
+                QTest::mouseClick(rig.find<QToolButton>("deleteButton"), Qt::LeftButton);
+            else
+                rig.window.deleteRows(rows);
 
-    void search()
-    {
+            QCOMPARE(names(rig.fixture.store->shortcuts()).join(u','), remaining);
+            QCOMPARE(rig.window.selection(), expected);
+            QCOMPARE(rig.deleteShown(), !expected.isNull());
+            if (expected.isNull())
+                QCOMPARE(rig.page(), QStringLiteral("emptyState"));
+            else
+                QCOMPARE(rig.find<QLabel>("detailTitle")->text(), newSelection);
+        }
+
         // F5 (96) has a fixed name, so no keyboard layout is needed to spell it.
         const QList<ShortcutItem> items{shortcut("Mail", ActionType::PasteText, "hello"),
                                         shortcut("Term", ActionType::RunCommand, "true", 96, Modifier::Control),
                                         shortcut("Web", ActionType::OpenURL, "example.org")};
-        WindowRig rig(items);
         MainWindow &window = rig.window;
         auto *field = rig.find<QLineEdit>("searchField");
-        auto *list = rig.find<QListView>("shortcutList");
         auto shownNames = [&] {
             QStringList result;
-            for (int row = 0; row < list->model()->rowCount(); ++row) {
-                if (!list->isRowHidden(row))
+            for (int row = 0; row < view->model()->rowCount(); ++row) {
+                if (!view->isRowHidden(row))
                     result << window.model()->items().at(row).name;
             }
             return result.join(QLatin1Char(','));
@@ -468,14 +474,14 @@ private slots:
         };
 
         // Typed; then shown, selected, and selected once the selected one is edited to miss and deleted.
-        const std::array<QString, 5> cases[]{
+        const std::array<QString, 5> searches[]{
             {"nothing typed", "", "Mail,Term,Web", "Mail", "Term"},
             {"name, any case", "term", "Term", "Term", ""},
             {"payload", "EXAMPLE", "Web", "Web", ""},
             {"hotkey text", "ctrl+f5", "Term", "Term", ""},
             {"several, a shown selection stays", "e", "Mail,Term,Web", "Term", "Mail"},
             {"no match", "zzz", "", "", ""}};
-        for (const auto &[what, needle, shown, selected, afterDeletingSelected] : cases) {
+        for (const auto &[what, needle, shown, selected, afterDeletingSelected] : searches) {
             const auto named = nameFailure(what);
             rig.fixture.store->setShortcuts(items);
             window.setSelection(rig.id("Term")); // a hidden selection must move
@@ -504,26 +510,21 @@ private slots:
             QCOMPARE(field->text(), QString());
             QCOMPARE(shownNames(), names(rig.fixture.store->shortcuts()).join(QLatin1Char(',')));
         }
-    }
 
-    void importAndExport()
-    {
-        const ShortcutItem a = shortcut("A");
-        WindowRig rig({a});
         const QString exported = rig.fixture.dir.filePath(QStringLiteral("out.json"));
         const QByteArray good = ShortcutItem::encodeList({shortcut("New"), shortcut("Newer")});
         QByteArray partly = good;
         partly.chop(1);
         partly += R"(,{"id":"x"},42])";
         // The file (none: a missing one), the list after, what the report says.
-        const QList<std::tuple<const char *, QByteArray, QString, QString>> cases{
+        const QList<std::tuple<const char *, QByteArray, QString, QString>> imports{
             {"partly bad file", partly, "A,New,Newer", "2"},
             {"not JSON", "{nope", "A", "offset"},
             {"no file", {}, "A", "missing.json"},
             {"endless device", "/dev/zero", "A", "larger than"}};
-        for (const auto &[what, file, listAfter, reportHas] : cases) {
+        for (const auto &[what, file, listAfter, reportHas] : imports) {
             const auto named = nameFailure(what);
-            rig.fixture.store->setShortcuts({a});
+            rig.fixture.store->setShortcuts({abc.first()});
             rig.window.exportTo(exported);
             const QList<ShortcutItem> before = rig.fixture.reloaded();
 
@@ -554,38 +555,11 @@ private slots:
             QCOMPARE(again.first(), before.first());
             QVERIFY(again.last().id != before.first().id);
         }
-    }
 
-    void deleteRows()
-    {
-        const QList<ShortcutItem> items{shortcut("A"), shortcut("B"), shortcut("C")};
-        WindowRig rig(items);
-        // Rows deleted (none: the delete button), the row selected before, the names left, the name selected after.
-        const QList<std::tuple<const char *, QList<int>, int, QString, QString>> cases{
-            {"button, middle goes to first", {}, 1, "A,C", "A"},
-            {"button, first goes to next first", {}, 0, "B,C", "B"},
-            {"other row keeps selection", {2}, 0, "A,B", "A"},
-            {"other row before selection", {0}, 2, "B,C", "C"},
-            {"selected among several", {0, 2}, 2, "B", "B"},
-            {"all rows", {0, 1, 2}, 1, "", ""}};
-        for (const auto &[what, rows, selected, remaining, newSelection] : cases) {
-            const auto named = nameFailure(what);
-            rig.fixture.store->setShortcuts(items);
-            const QUuid expected = rig.id(newSelection);
-            rig.window.setSelection(items.at(selected).id);
-            if (rows.isEmpty())
-                QTest::mouseClick(rig.find<QToolButton>("deleteButton"), Qt::LeftButton);
-            else
-                rig.window.deleteRows(rows);
-
-            QCOMPARE(names(rig.fixture.store->shortcuts()).join(u','), remaining);
-            QCOMPARE(rig.window.selection(), expected);
-            QCOMPARE(rig.deleteShown(), !expected.isNull());
-            if (expected.isNull())
-                QCOMPARE(rig.page(), QStringLiteral("emptyState"));
-            else
-                QCOMPARE(rig.find<QLabel>("detailTitle")->text(), newSelection);
-        }
+        // Each show is an appearance: the hotkeys are bound again every time.
+        rig.window.close();
+        rig.window.show();
+        QTRY_COMPARE(appeared.count(), 1);
     }
 
     // With nothing selected the main window, like the settings window, tracks trust and the login preference.
@@ -610,7 +584,7 @@ private slots:
         QTRY_VERIFY(warning->isVisible());
 
         SettingsWindow settings(rig.fixture.context);
-        auto *status = find<QLabel>(&settings, "accessibilityStatus");
+        auto *status = settings.findChild<QLabel *>("accessibilityStatus");
         settings.show();
         // Trust is read on show: orange while needed, green once allowed.
         const QColor orange = status->palette().color(QPalette::WindowText);
@@ -621,12 +595,12 @@ private slots:
         QCOMPARE(status->text(), text("ui.allowed"));
         const QColor green = status->palette().color(QPalette::WindowText);
         QVERIFY(green.green() > green.red());
-        QTest::mouseClick(find<QPushButton>(&settings, "openPrivacySettingsButton"), Qt::LeftButton);
+        QTest::mouseClick(settings.findChild<QPushButton *>("openPrivacySettingsButton"), Qt::LeftButton);
         QCOMPARE(guidesOpened(), 2);
 
         // Both boxes write the preference and follow changes made in the other window or elsewhere.
         auto *check = rig.find<QCheckBox>("launchAtLoginCheck");
-        auto *toggle = find<QCheckBox>(&settings, "launchAtLoginToggle");
+        auto *toggle = settings.findChild<QCheckBox *>("launchAtLoginToggle");
         QVERIFY(!check->isChecked());
         QTest::mouseClick(check, Qt::LeftButton);
         QVERIFY(rig.fixture.store->launchAtLogin());
@@ -642,7 +616,7 @@ private slots:
         rig.fixture.store->setLaunchAtLogin(false);
 
         // A refused registration keeps the preference and says so in the window.
-        auto *problem = find<QLabel>(&settings, "launchAtLoginProblem");
+        auto *problem = settings.findChild<QLabel *>("launchAtLoginProblem");
         QVERIFY(problem && problem->isHidden());
         rig.fixture.loginItem.failRegister = true;
         QTest::mouseClick(toggle, Qt::LeftButton);
@@ -704,12 +678,12 @@ private slots:
 
         menu.findChildren<QAction *>(QStringLiteral("shortcutAction")).value(1)->trigger();
         QCOMPARE(fixture.runs, QList<ShortcutItem>{items.at(2)});
-        find<QAction>(&menu, "openMainWindowAction")->trigger();
+        menu.findChild<QAction *>("openMainWindowAction")->trigger();
         QCOMPARE(opened, 1);
         QVERIFY(fixture.journal.entries().isEmpty());
-        find<QAction>(&menu, "accessibilityAction")->trigger();
+        menu.findChild<QAction *>("accessibilityAction")->trigger();
         QVERIFY(fixture.journal.entries().join(u'\n').contains(QStringLiteral("pasting.html")));
-        find<QAction>(&menu, "quitAction")->trigger();
+        menu.findChild<QAction *>("quitAction")->trigger();
         QCOMPARE(quits, 1);
         QCOMPARE(fixture.runs.size(), 1);
 
@@ -723,7 +697,6 @@ private slots:
         fixture.store->setShortcuts({items.at(1)});
         QCOMPARE(shortcutRows(), QStringList{text("ui.noActiveHotkeys") + QStringLiteral(" (off)")});
     }
-
 
     // After a switch every window shows the texts a window made in the new language shows.
     void languageSwitchRetranslatesInPlace()
