@@ -93,23 +93,6 @@ auto nameFailure(const QString &what)
     });
 }
 
-/** An editor on the only shortcut of the fixture, shown in its own window. */
-struct EditorRig
-{
-    explicit EditorRig(const ShortcutItem &item) : fixture({item}), editor(fixture.context)
-    {
-        editor.setItem(item);
-        editor.show();
-        QApplication::setActiveWindow(&editor);
-    }
-
-    template <typename T> T *find(const QString &name) { return editor.findChild<T *>(name); }
-    ShortcutItem stored() const { return fixture.store->shortcuts().first(); }
-
-    UiFixture fixture;
-    ShortcutEditor editor;
-};
-
 /** A shown main window over a fixture holding the shortcuts. */
 struct WindowRig
 {
@@ -158,30 +141,35 @@ private slots:
     {
         const ShortcutItem original =
             shortcut("Note", ActionType::PasteText, "echo one\nhttps://example.org", 96, Modifier::Control, false);
-        EditorRig rig(original);
-        auto *name = rig.find<QLineEdit>("nameEdit");
+        UiFixture fixture({original});
+        ShortcutEditor editor(fixture.context);
+        editor.setItem(original);
+        editor.show();
+        QApplication::setActiveWindow(&editor);
+        const auto stored = [&] { return fixture.store->shortcuts().first(); };
+        auto *name = editor.findChild<QLineEdit *>("nameEdit");
         name->setFocus();
         name->setCursorPosition(0);
         QTest::keyClicks(name, QStringLiteral("My "));
         // Written as typed: the name changed, every other field kept.
-        ShortcutItem item = rig.fixture.reloaded().first();
+        ShortcutItem item = fixture.reloaded().first();
         QCOMPARE(item.name, QStringLiteral("My Note"));
         item.name = original.name;
         QCOMPARE(item, original);
         QCOMPARE(name->cursorPosition(), 3);
 
-        auto *payload = rig.find<QPlainTextEdit>("pastePayloadEdit");
+        auto *payload = editor.findChild<QPlainTextEdit *>("pastePayloadEdit");
         payload->setFocus();
         QTextCursor cursor = payload->textCursor();
         cursor.setPosition(2);
         payload->setTextCursor(cursor);
         QTest::keyClicks(payload, QStringLiteral("XY"));
         QString expected = QStringLiteral("ecXYho one\nhttps://example.org");
-        QCOMPARE(rig.stored().payload, expected);
+        QCOMPARE(stored().payload, expected);
         QCOMPARE(payload->textCursor().position(), 4);
 
         // A change of type keeps the payload, shown whole in the one edit of the new type.
-        auto *picker = rig.find<QComboBox>("typePicker");
+        auto *picker = editor.findChild<QComboBox *>("typePicker");
         const QRegularExpression payloadEdits(QStringLiteral("PayloadEdit$"));
         const QList<std::tuple<ActionType::Kind, const char *, const char *>> kinds{
             {ActionType::RunCommand, "commandPayloadEdit", nullptr},
@@ -191,26 +179,26 @@ private slots:
             {ActionType::PasteText, "pastePayloadEdit", "pastePlaceholder"}};
         for (const auto &[kind, control, placeholder] : kinds) {
             picker->setCurrentIndex(kind);
-            QCOMPARE(rig.stored().actionType.kind(), kind);
-            QCOMPARE(rig.stored().payload, expected);
-            QWidget *shown = rig.find<QWidget>(control);
-            for (const QWidget *edit : rig.editor.findChildren<QWidget *>(payloadEdits))
-                QVERIFY2(edit->isVisibleTo(&rig.editor) == (edit == shown), qPrintable(edit->objectName()));
+            QCOMPARE(stored().actionType.kind(), kind);
+            QCOMPARE(stored().payload, expected);
+            QWidget *shown = editor.findChild<QWidget *>(control);
+            for (const QWidget *edit : editor.findChildren<QWidget *>(payloadEdits))
+                QVERIFY2(edit->isVisibleTo(&editor) == (edit == shown), qPrintable(edit->objectName()));
             auto *lines = qobject_cast<QPlainTextEdit *>(shown);
             QCOMPARE(lines ? lines->toPlainText() : qobject_cast<QLineEdit *>(shown)->text(), expected);
             if (!placeholder)
                 continue;
             // The placeholder stands only for an empty payload: a single space hides it.
-            QLabel *label = rig.find<QLabel>(placeholder);
+            QLabel *label = editor.findChild<QLabel *>(placeholder);
             QVERIFY2(!label->isVisible(), placeholder);
             lines->setFocus();
             lines->selectAll();
             QTest::keyClick(lines, Qt::Key_Backspace);
-            QVERIFY(rig.stored().payload.isEmpty());
+            QVERIFY(stored().payload.isEmpty());
             QVERIFY2(label->isVisible(), placeholder);
             QTest::keyClicks(lines, QStringLiteral(" "));
             expected = QStringLiteral(" ");
-            QCOMPARE(rig.stored().payload, expected);
+            QCOMPARE(stored().payload, expected);
             QVERIFY2(!label->isVisible(), placeholder);
         }
 
@@ -218,57 +206,57 @@ private slots:
         picker->setCurrentIndex(ActionType::LaunchApp);
         const QString path = QStringLiteral("/usr/share/applications/org.example.Other.desktop");
         for (const QString &chosen : {expected, path}) {
-            QTest::mouseClick(rig.find<QPushButton>("chooseApplicationButton"), Qt::LeftButton);
-            QCOMPARE(rig.fixture.reloaded().first().payload, chosen);
-            QCOMPARE(rig.find<QLineEdit>("launchPayloadEdit")->text(), chosen);
-            rig.fixture.chooser.answer = path;
+            QTest::mouseClick(editor.findChild<QPushButton *>("chooseApplicationButton"), Qt::LeftButton);
+            QCOMPARE(fixture.reloaded().first().payload, chosen);
+            QCOMPARE(editor.findChild<QLineEdit *>("launchPayloadEdit")->text(), chosen);
+            fixture.chooser.answer = path;
         }
 
         // A disabled command shortcut with a hotkey: its buttons, its problem line, what screen readers get.
         picker->setCurrentIndex(ActionType::RunCommand);
-        QTest::mouseClick(rig.find<QPushButton>("runNowButton"), Qt::LeftButton);
-        QCOMPARE(rig.fixture.runs, QList<ShortcutItem>{rig.stored()});
+        QTest::mouseClick(editor.findChild<QPushButton *>("runNowButton"), Qt::LeftButton);
+        QCOMPARE(fixture.runs, QList<ShortcutItem>{stored()});
         // The trigger command names this shortcut by its id and is copied as shown.
-        QTest::mouseClick(rig.find<QPushButton>("copyTriggerButton"), Qt::LeftButton);
+        QTest::mouseClick(editor.findChild<QPushButton *>("copyTriggerButton"), Qt::LeftButton);
         const QString trigger = QStringLiteral("%1 --run %2").arg(QCoreApplication::applicationFilePath(),
                                                                  original.id.toString(QUuid::WithoutBraces));
         QCOMPARE(QGuiApplication::clipboard()->text(), trigger);
 
         QSet<const QWidget *> labelled;
-        for (const QLabel *label : rig.editor.findChildren<QLabel *>())
+        for (const QLabel *label : editor.findChildren<QLabel *>())
             labelled.insert(label->buddy());
         for (int kind = 0; kind < picker->count(); ++kind) {
             picker->setCurrentIndex(kind);
-            for (QWidget *control : rig.editor.findChildren<QWidget *>()) {
+            for (QWidget *control : editor.findChildren<QWidget *>()) {
                 const bool input = qobject_cast<QLineEdit *>(control) || qobject_cast<QPlainTextEdit *>(control)
                                    || qobject_cast<QComboBox *>(control) || qobject_cast<HotkeyRecorder *>(control);
-                if (input && control->isVisibleTo(&rig.editor) && control->parentWidget() != picker)
+                if (input && control->isVisibleTo(&editor) && control->parentWidget() != picker)
                     QVERIFY2(labelled.contains(control) || !control->accessibleName().isEmpty(),
                              qPrintable(control->objectName()));
             }
         }
-        ShortcutListModel model(*rig.fixture.store);
+        ShortcutListModel model(*fixture.store);
         QCOMPARE(model.index(0).data(Qt::AccessibleTextRole).toString(),
-                 QStringLiteral("My Note, %1, Ctrl+F5").arg(rig.stored().actionType.title()));
+                 QStringLiteral("My Note, %1, Ctrl+F5").arg(stored().actionType.title()));
 
         QString problem = QStringLiteral("Ctrl+F5 is taken by another program.");
-        rig.fixture.context.hotkeyProblem = [&](const ShortcutItem &) { return problem; };
-        rig.editor.refreshProblem();
-        auto *line = rig.find<QLabel>("hotkeyProblem");
-        QVERIFY(line->isVisibleTo(&rig.editor));
+        fixture.context.hotkeyProblem = [&](const ShortcutItem &) { return problem; };
+        editor.refreshProblem();
+        auto *line = editor.findChild<QLabel *>("hotkeyProblem");
+        QVERIFY(line->isVisibleTo(&editor));
         QCOMPARE(line->text(), problem);
-        rig.find<QCheckBox>("enabledToggle")->setChecked(true);
-        TrayMenu menu(rig.fixture.context, [] {}, [] {});
+        editor.findChild<QCheckBox *>("enabledToggle")->setChecked(true);
+        TrayMenu menu(fixture.context, [] {}, [] {});
         QCOMPARE(menu.findChild<QAction *>("shortcutAction")->toolTip(), problem);
         problem.clear();
-        rig.editor.refreshProblem();
-        QVERIFY(!line->isVisibleTo(&rig.editor));
+        editor.refreshProblem();
+        QVERIFY(!line->isVisibleTo(&editor));
 
         // Recording a combination: what one press stores, and every way out of recording lets the keyboard go.
-        const ShortcutItem first = rig.stored();
-        auto *recorder = rig.find<HotkeyRecorder>("hotkeyRecorder");
-        auto *record = rig.find<QPushButton>("recordButton");
-        QVERIFY(QTest::qWaitForWindowActive(&rig.editor));
+        const ShortcutItem first = stored();
+        auto *recorder = editor.findChild<HotkeyRecorder *>("hotkeyRecorder");
+        auto *record = editor.findChild<QPushButton *>("recordButton");
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
 
         // X11 keycodes: 38 A, 26 E, 9 Escape, 50 Shift_L, 66 Caps_Lock; stored key codes: 0 A, 14 E.
         // One press while recording: X11 keycode, key, modifiers, stored key code and mask (none: nothing stored).
@@ -284,16 +272,16 @@ private slots:
             {"command escape", 9, Qt::Key_Escape, Qt::MetaModifier, 0, 0, false}};
         for (const auto &[what, scanCode, key, modifiers, keyCode, mask, stillRecording] : presses) {
             const auto named = nameFailure(what);
-            rig.fixture.store->update(first);
+            fixture.store->update(first);
             QTest::mouseClick(record, Qt::LeftButton);
             QCOMPARE(QWidget::keyboardGrabber(), recorder);
             QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), scanCode, 0, 0);
             QApplication::sendEvent(recorder, &press);
             QCOMPARE(recorder->isRecording(), stillRecording);
             QCOMPARE(QWidget::keyboardGrabber(), stillRecording ? recorder : nullptr);
-            const ShortcutItem stored = rig.fixture.reloaded().first();
-            QCOMPARE(stored.keyCode, mask ? keyCode : first.keyCode);
-            QCOMPARE(stored.modifiers, mask ? mask : first.modifiers);
+            const ShortcutItem saved = fixture.reloaded().first();
+            QCOMPARE(saved.keyCode, mask ? keyCode : first.keyCode);
+            QCOMPARE(saved.modifiers, mask ? mask : first.modifiers);
             if (stillRecording)
                 QTest::mouseClick(record, Qt::LeftButton);
         }
@@ -304,35 +292,35 @@ private slots:
         QTest::mouseClick(record, Qt::LeftButton);
         QTest::mouseClick(record, Qt::LeftButton);
         released("record clicked again");
-        QCOMPARE(rig.fixture.reloaded().first(), first);
+        QCOMPARE(fixture.reloaded().first(), first);
 
         QTest::mouseClick(record, Qt::LeftButton);
-        rig.find<QLineEdit>("nameEdit")->setFocus(Qt::MouseFocusReason);
+        editor.findChild<QLineEdit *>("nameEdit")->setFocus(Qt::MouseFocusReason);
         released("focus left");
 
         QTest::mouseClick(record, Qt::LeftButton);
         ShortcutItem second = shortcut("B");
-        rig.fixture.store->addShortcut(second);
-        rig.editor.setItem(second);
+        fixture.store->addShortcut(second);
+        editor.setItem(second);
         released("another shortcut edited");
 
         // Reset is offered for any part of a combination, and clears all of it.
-        auto *reset = rig.find<QPushButton>("resetButton");
+        auto *reset = editor.findChild<QPushButton *>("resetButton");
         QVERIFY(reset->isHidden());
         second.modifiers = Modifier::Command;
-        rig.fixture.store->update(second);
-        rig.editor.setItem(second);
+        fixture.store->update(second);
+        editor.setItem(second);
         QTest::mouseClick(record, Qt::LeftButton);
         QTest::mouseClick(reset, Qt::LeftButton);
-        QVERIFY(!rig.fixture.reloaded().at(1).hasHotkey());
+        QVERIFY(!fixture.reloaded().at(1).hasHotkey());
         released("reset");
         QVERIFY(reset->isHidden());
-        QCOMPARE(rig.find<QLabel>("combinationBox")->text(), text("hotkey.notSet"));
+        QCOMPARE(editor.findChild<QLabel *>("combinationBox")->text(), text("hotkey.notSet"));
 
         QTest::mouseClick(record, Qt::LeftButton);
-        rig.editor.hide();
+        editor.hide();
         released("hidden");
-        rig.editor.show();
+        editor.show();
         QTest::mouseClick(record, Qt::LeftButton);
         QCOMPARE(QWidget::keyboardGrabber(), recorder);
         delete recorder;
@@ -649,16 +637,14 @@ private slots:
         QTRY_VERIFY(lightest() > 200);
         QApplication::setPalette(original);
         QTRY_VERIFY(lightest() < 100);
-    }
 
-    // A menu over the stored list, rebuilt on each change itself: a tray host may read it any time.
-    void trayMenu()
-    {
+        // A tray menu over the stored list, rebuilt on each change itself: a tray host may read it any time.
         // F5 (96) has a fixed name, so no keyboard layout is needed to spell it.
         const QList<ShortcutItem> items{
             shortcut("Fish & Chips"), shortcut("Off", ActionType::PasteText, {}, 0, 0, false),
             shortcut("Run", ActionType::RunCommand, "true", 96, Modifier::Shift | Modifier::Command)};
-        UiFixture fixture(items);
+        UiFixture &fixture = rig.fixture;
+        fixture.store->setShortcuts(items);
         int opened = 0;
         int quits = 0;
         TrayMenu menu(fixture.context, [&] { ++opened; }, [&] { ++quits; });
@@ -680,9 +666,9 @@ private slots:
         QCOMPARE(fixture.runs, QList<ShortcutItem>{items.at(2)});
         menu.findChild<QAction *>("openMainWindowAction")->trigger();
         QCOMPARE(opened, 1);
-        QVERIFY(fixture.journal.entries().isEmpty());
+        QCOMPARE(guidesOpened(), 2);
         menu.findChild<QAction *>("accessibilityAction")->trigger();
-        QVERIFY(fixture.journal.entries().join(u'\n').contains(QStringLiteral("pasting.html")));
+        QCOMPARE(guidesOpened(), 3);
         menu.findChild<QAction *>("quitAction")->trigger();
         QCOMPARE(quits, 1);
         QCOMPARE(fixture.runs.size(), 1);
