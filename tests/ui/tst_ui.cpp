@@ -108,13 +108,6 @@ struct WindowRig
     {
         return fixture.store->shortcuts().value(names(fixture.store->shortcuts()).indexOf(name)).id;
     }
-    QList<int> selectedRows()
-    {
-        QList<int> rows;
-        for (const QModelIndex &index : find<QListView>("shortcutList")->selectionModel()->selectedRows())
-            rows << index.row();
-        return rows;
-    }
 
     UiFixture fixture;
     MainWindow window{fixture.context};
@@ -295,7 +288,7 @@ private slots:
         QCOMPARE(fixture.reloaded().first(), first);
 
         QTest::mouseClick(record, Qt::LeftButton);
-        editor.findChild<QLineEdit *>("nameEdit")->setFocus(Qt::MouseFocusReason);
+        name->setFocus(Qt::MouseFocusReason);
         released("focus left");
 
         QTest::mouseClick(record, Qt::LeftButton);
@@ -374,7 +367,7 @@ private slots:
         model->dropMimeData(dragged.get(), Qt::MoveAction, 0, 0, QModelIndex());
         QCOMPARE(names(rig.fixture.reloaded()), (QStringList{"C", "A", "B"}));
         QCOMPARE(rig.window.selection(), b);
-        QCOMPARE(rig.selectedRows(), QList<int>{2});
+        QCOMPARE(view->selectionModel()->selectedRows(), QModelIndexList{view->model()->index(2, 0)});
 
         // Without a mouse: Alt+Shift+Up/Down move the selected row, which stays selected; the top row stays put.
         const QList<std::pair<Qt::Key, QStringList>> moves{
@@ -386,7 +379,7 @@ private slots:
             QTest::keyClick(view, key, Qt::AltModifier | Qt::ShiftModifier);
             QCOMPARE(names(rig.fixture.reloaded()), order);
         }
-        QCOMPARE(rig.selectedRows(), QList<int>{1});
+        QCOMPARE(view->selectionModel()->selectedRows(), QModelIndexList{view->model()->index(1, 0)});
 
         // The Delete key removes the selected row; the first row is selected next.
         QTest::keyClick(view, Qt::Key_Delete);
@@ -404,7 +397,7 @@ private slots:
         QTest::mouseClick(rig.find<QToolButton>("addButton"), Qt::LeftButton);
         const ShortcutItem added = rig.fixture.reloaded().value(2);
         QCOMPARE(rig.window.selection(), added.id);
-        QCOMPARE(rig.selectedRows(), QList<int>{2});
+        QCOMPARE(view->selectionModel()->selectedRows(), QModelIndexList{view->model()->index(2, 0)});
         QTRY_VERIFY(name->hasFocus());
         QCOMPARE(name->selectedText(), added.name);
 
@@ -500,29 +493,25 @@ private slots:
         }
 
         const QString exported = rig.fixture.dir.filePath(QStringLiteral("out.json"));
-        const QByteArray good = ShortcutItem::encodeList({shortcut("New"), shortcut("Newer")});
-        QByteArray partly = good;
+        QByteArray partly = ShortcutItem::encodeList({shortcut("New"), shortcut("Newer")});
         partly.chop(1);
         partly += R"(,{"id":"x"},42])";
-        // The file (none: a missing one), the list after, what the report says.
-        const QList<std::tuple<const char *, QByteArray, QString, QString>> imports{
-            {"partly bad file", partly, "A,New,Newer", "2"},
-            {"not JSON", "{nope", "A", "offset"},
-            {"no file", {}, "A", "missing.json"},
-            {"endless device", "/dev/zero", "A", "larger than"}};
-        for (const auto &[what, file, listAfter, reportHas] : imports) {
+        // The file (in the fixture's folder unless absolute), what is written to it, the list after, the report.
+        const QList<std::tuple<const char *, QString, QByteArray, QString, QString>> imports{
+            {"partly bad file", "in.json", partly, "A,New,Newer", "2"},
+            {"not JSON", "in.json", "{nope", "A", "offset"},
+            {"no file", "missing.json", {}, "A", "missing.json"},
+            {"endless device", "/dev/zero", {}, "A", "larger than"}};
+        for (const auto &[what, file, content, listAfter, reportHas] : imports) {
             const auto named = nameFailure(what);
             rig.fixture.store->setShortcuts({abc.first()});
             rig.window.exportTo(exported);
             const QList<ShortcutItem> before = rig.fixture.reloaded();
 
-            QString path = rig.fixture.dir.filePath(QStringLiteral("missing.json"));
-            if (file.startsWith("/dev/")) {
-                path = QString::fromLatin1(file);
-            } else if (!file.isEmpty()) {
-                path = rig.fixture.dir.filePath(QStringLiteral("in.json"));
+            const QString path = QDir(rig.fixture.dir.path()).filePath(file);
+            if (!content.isEmpty()) {
                 QFile in(path);
-                QVERIFY(in.open(QIODevice::WriteOnly) && in.write(file) == file.size());
+                QVERIFY(in.open(QIODevice::WriteOnly) && in.write(content) == content.size());
             }
             rig.window.importFrom(path);
             auto *report = rig.find<QMessageBox>("transferReport");
@@ -700,14 +689,13 @@ private slots:
                 QStringList texts;
                 const auto properties = {"text", "toolTip", "placeholderText", "windowTitle", "currentText"};
                 for (QWidget *root : std::initializer_list<QWidget *>{&window, &settings, &menu}) {
-                    QList<QObject *> objects{root};
-                    for (QObject *child : root->findChildren<QObject *>()) {
-                        if (child->isWidgetType() || qobject_cast<QAction *>(child))
-                            objects << child;
-                    }
+                    QList<QObject *> objects = root->findChildren<QObject *>();
+                    objects << root;
                     for (const QObject *object : objects) {
-                        for (const char *property : properties)
-                            texts << object->property(property).toString();
+                        if (object->isWidgetType() || qobject_cast<const QAction *>(object)) {
+                            for (const char *property : properties)
+                                texts << object->property(property).toString();
+                        }
                     }
                 }
                 return texts;
