@@ -47,16 +47,8 @@ using test::shortcut;
 
 namespace {
 
-/** Answers the application chooser with a prepared path, or as cancelled. */
-class FakeChooser final : public ApplicationChooser
-{
-public:
-    std::optional<QString> chooseApplication(QWidget *) override { return answer; }
-
-    std::optional<QString> answer;
-};
-
-struct UiFixture
+/** Fakes behind every seam of the windows; the fixture answers the application chooser itself. */
+struct UiFixture final : ApplicationChooser
 {
     explicit UiFixture(const QList<ShortcutItem> &items)
         : store(std::make_unique<SettingsStore>(loginItem, dir.filePath(QStringLiteral("zephyrlatch.conf"))))
@@ -70,6 +62,7 @@ struct UiFixture
         FakeLoginItem other;
         return SettingsStore(other, store->filePath()).shortcuts();
     }
+    std::optional<QString> chooseApplication(QWidget *) override { return chosen; }
 
     QTemporaryDir dir;
     FakeLoginItem loginItem;
@@ -79,9 +72,9 @@ struct UiFixture
     FakeJournal journal{clock};
     FakeWorkspace workspace{journal};
     PermissionsManager permissions{trust, workspace};
-    FakeChooser chooser;
+    std::optional<QString> chosen; // none: the chooser was cancelled
     QList<ShortcutItem> runs;
-    UiContext context{*store, permissions, chooser, [this](const ShortcutItem &item) { runs.append(item); }, nullptr};
+    UiContext context{*store, permissions, *this, [this](const ShortcutItem &item) { runs.append(item); }, nullptr};
 };
 
 /** Names the case a loop over cases was at when one of its checks failed. */
@@ -163,7 +156,6 @@ private slots:
 
         // A change of type keeps the payload, shown whole in the one edit of the new type.
         auto *picker = editor.findChild<QComboBox *>("typePicker");
-        const QRegularExpression payloadEdits(QStringLiteral("PayloadEdit$"));
         const QList<std::tuple<ActionType::Kind, const char *, const char *>> kinds{
             {ActionType::RunCommand, "commandPayloadEdit", nullptr},
             {ActionType::LaunchApp, "launchPayloadEdit", nullptr},
@@ -175,7 +167,7 @@ private slots:
             QCOMPARE(stored().actionType.kind(), kind);
             QCOMPARE(stored().payload, expected);
             QWidget *shown = editor.findChild<QWidget *>(control);
-            for (const QWidget *edit : editor.findChildren<QWidget *>(payloadEdits))
+            for (QWidget *edit : editor.findChildren<QWidget *>(QRegularExpression(QStringLiteral("PayloadEdit$"))))
                 QVERIFY2(edit->isVisibleTo(&editor) == (edit == shown), qPrintable(edit->objectName()));
             auto *lines = qobject_cast<QPlainTextEdit *>(shown);
             QCOMPARE(lines ? lines->toPlainText() : qobject_cast<QLineEdit *>(shown)->text(), expected);
@@ -202,7 +194,7 @@ private slots:
             QTest::mouseClick(editor.findChild<QPushButton *>("chooseApplicationButton"), Qt::LeftButton);
             QCOMPARE(fixture.reloaded().first().payload, chosen);
             QCOMPARE(editor.findChild<QLineEdit *>("launchPayloadEdit")->text(), chosen);
-            fixture.chooser.answer = path;
+            fixture.chosen = path;
         }
 
         // A disabled command shortcut with a hotkey: its buttons, its problem line, what screen readers get.
@@ -357,16 +349,15 @@ private slots:
         auto *name = rig.find<QLineEdit>("nameEdit");
         QCOMPARE(name->text(), QStringLiteral("A"));
 
-        const QUuid b = rig.id("B");
         auto *view = rig.find<QListView>("shortcutList");
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(1, 0)).center());
-        QCOMPARE(rig.window.selection(), b);
+        QCOMPARE(rig.window.selection(), rig.id("B"));
         // A dragged row is saved in its new place; the selection stays on its shortcut.
         ShortcutListModel *model = rig.window.model();
         std::unique_ptr<QMimeData> dragged(model->mimeData({model->index(2)}));
         model->dropMimeData(dragged.get(), Qt::MoveAction, 0, 0, QModelIndex());
         QCOMPARE(names(rig.fixture.reloaded()), (QStringList{"C", "A", "B"}));
-        QCOMPARE(rig.window.selection(), b);
+        QCOMPARE(rig.window.selection(), rig.id("B"));
         QCOMPARE(view->selectionModel()->selectedRows(), QModelIndexList{view->model()->index(2, 0)});
 
         // Without a mouse: Alt+Shift+Up/Down move the selected row, which stays selected; the top row stays put.
