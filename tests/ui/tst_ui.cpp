@@ -530,7 +530,8 @@ private slots:
         QTRY_COMPARE(appeared.count(), 1);
     }
 
-    // With nothing selected the main window, like the settings window, tracks trust and the login preference.
+    // With nothing selected the main window, like the settings window, tracks trust and the login preference;
+    // the tray menu follows the stored list; a language switch reaches every window.
     void outsideState()
     {
         WindowRig rig({}); // not trusted
@@ -662,12 +663,8 @@ private slots:
 
         fixture.store->setShortcuts({items.at(1)});
         QCOMPARE(shortcutRows(), QStringList{text("ui.noActiveHotkeys") + QStringLiteral(" (off)")});
-    }
 
-    // After a switch every window shows the texts a window made in the new language shows.
-    void languageSwitchRetranslatesInPlace()
-    {
-        UiFixture fixture({shortcut("A")});
+        // After a switch every window shows the texts a window made in the new language shows.
         struct Windows
         {
             explicit Windows(UiContext &context) : window(context), settings(context), menu(context, {}, {})
