@@ -95,7 +95,6 @@ struct WindowRig
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
     template <typename T> T *find(const QString &name) { return window.findChild<T *>(name); }
-    QString page() { return find<QStackedWidget>("detail")->currentWidget()->objectName(); }
     bool deleteShown() { return !find<QToolButton>("deleteButton")->isHidden(); }
     QUuid id(const QString &name)
     {
@@ -394,7 +393,7 @@ private slots:
 
         // Deleted elsewhere: the empty state; the same id coming back (an undo) is selected again.
         rig.fixture.store->deleteIds({added.id});
-        QCOMPARE(rig.page(), QStringLiteral("emptyState"));
+        QCOMPARE(rig.find<QStackedWidget>("detail")->currentWidget()->objectName(), "emptyState");
         QVERIFY(!rig.deleteShown());
         rig.fixture.store->addShortcut(added);
         QCOMPARE(rig.window.selection(), added.id);
@@ -422,7 +421,7 @@ private slots:
             QCOMPARE(rig.window.selection(), expected);
             QCOMPARE(rig.deleteShown(), !expected.isNull());
             if (expected.isNull())
-                QCOMPARE(rig.page(), QStringLiteral("emptyState"));
+                QCOMPARE(rig.find<QStackedWidget>("detail")->currentWidget()->objectName(), "emptyState");
             else
                 QCOMPARE(rig.find<QLabel>("detailTitle")->text(), newSelection);
         }
@@ -484,9 +483,8 @@ private slots:
         }
 
         const QString exported = rig.fixture.dir.filePath(QStringLiteral("out.json"));
-        QByteArray partly = ShortcutItem::encodeList({shortcut("New"), shortcut("Newer")});
-        partly.chop(1);
-        partly += R"(,{"id":"x"},42])";
+        const QByteArray partly =
+            ShortcutItem::encodeList({shortcut("New"), shortcut("Newer")}).chopped(1) + R"(,{"id":"x"},42])";
         // The file (in the fixture's folder unless absolute), what is written to it, the list after, the report.
         const QList<std::tuple<const char *, QString, QByteArray, QString, QString>> imports{
             {"partly bad file", "in.json", partly, "A,New,Newer", "2"},
