@@ -433,13 +433,11 @@ private slots:
             QStringList result;
             for (int row = 0; row < view->model()->rowCount(); ++row) {
                 if (!view->isRowHidden(row))
-                    result << window.model()->items().at(row).name;
+                    result << model->items().at(row).name;
             }
             return result.join(QLatin1Char(','));
         };
-        auto selectedName = [&] {
-            return window.model()->items().value(window.model()->rowOf(window.selection())).name;
-        };
+        auto selectedName = [&] { return model->items().value(model->rowOf(window.selection())).name; };
 
         // Typed; then shown, selected, and selected once the selected one is edited to miss and deleted.
         const std::array<QString, 5> searches[]{
@@ -463,7 +461,7 @@ private slots:
 
             // Editing the selected shortcut so it no longer matches keeps it shown and selected.
             if (!selected.isEmpty()) {
-                ShortcutItem edited = rig.fixture.store->shortcuts().at(window.model()->rowOf(window.selection()));
+                ShortcutItem edited = rig.fixture.store->shortcuts().at(model->rowOf(window.selection()));
                 edited.name = QStringLiteral("Q");
                 edited.payload = QStringLiteral("q");
                 edited.modifiers = 0;
