@@ -4,7 +4,6 @@
 
 #include <QList>
 
-#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -89,15 +88,6 @@ public:
                 return deliver(attempt.identifier.id);
         }
         return -1;
-    }
-
-    QList<quint32> activeIds() const
-    {
-        QList<quint32> ids;
-        for (const auto &[ref, attempt] : active)
-            ids.append(attempt.identifier.id);
-        std::sort(ids.begin(), ids.end());
-        return ids;
     }
 
     Handler handler;
