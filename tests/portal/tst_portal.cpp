@@ -10,6 +10,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -268,8 +269,7 @@ private slots:
                                                         &lines, [&] { return focused; }, generous());
         connect(keys.get(), &RemoteDesktopKeys::restoreTokenChanged, this, [&](const QString &t) { tokens << t; });
         RemoteDesktopTrust trust(*keys);
-        QVERIFY(!keys->postPasteChord());
-        QVERIFY(!keys->postReturn());
+        QVERIFY(!keys->postPasteChord() && !keys->postReturn());
         trust.requestTrust();
         trust.requestTrust();
         QVERIFY(!trust.isTrusted());
@@ -317,11 +317,10 @@ private:
 
     QVariant control(const QString &member, const QVariantList &args)
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-            QStringLiteral("io.github.zephyrlatch.PortalStandIn"), member);
-        call.setArguments(args);
-        const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
+        QDBusInterface standIn(QStringLiteral("org.freedesktop.portal.Desktop"),
+                               QStringLiteral("/org/freedesktop/portal/desktop"),
+                               QStringLiteral("io.github.zephyrlatch.PortalStandIn"));
+        const QDBusMessage reply = standIn.callWithArgumentList(QDBus::Block, member, args);
         if (reply.type() != QDBusMessage::ReplyMessage) {
             qWarning("stand-in %s failed: %s", qPrintable(member), qPrintable(reply.errorMessage()));
             return {};
