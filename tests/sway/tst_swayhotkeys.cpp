@@ -103,7 +103,7 @@ private slots:
     }
 
     // One scenario, each step building on the bindings the one before left in sway.
-    void enabledEditedRestartedReloaded()
+    void enabledEditedRestartedReloadedProgram()
     {
         QVERIFY(m_log.lines.contains(QStringLiteral("Zephyrlatch: RegisterEventHotKey failed for Taken: 10")));
         QCOMPARE(press({chord(kKeyE), chord(kKeyE), chord(kKeyO), chord(kKeyR)}), 2);
@@ -142,12 +142,9 @@ private slots:
             fired = press({chord(kKeyO)});
         QCOMPARE(fired, 1);
         QTRY_COMPARE(m_runs.size(), 7);
-    }
 
-    // The program picks the sway back end, binds once its window has shown, runs the shortcut with no
-    // X server at all, and leaves no binding behind when it ends.
-    void realProgramServesHotkeys()
-    {
+        // The program picks the sway back end, binds once its window has shown, runs the shortcut with
+        // no X server at all, and leaves no binding behind when it ends.
         const QString config = m_dir.filePath(QStringLiteral("program/config"));
         const QString ran = m_dir.filePath(QStringLiteral("program/ran.log"));
         QVERIFY(QDir().mkpath(config + QStringLiteral("/zephyrlatch")));
