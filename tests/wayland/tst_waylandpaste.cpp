@@ -197,8 +197,8 @@ private:
         m_target->start(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_paste_target"), args);
         QVERIFY(m_target->waitForStarted());
         const QString focus = QStringLiteral("[pid=%1] focus").arg(m_target->processId());
-        QTRY_VERIFY_WITH_TIMEOUT(test::runToolServing(QStringLiteral("swaymsg"), {QStringLiteral("-r"), focus}).contains("true"),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            test::runToolServing(QStringLiteral("swaymsg"), {QStringLiteral("-r"), focus}).contains("true"), 10000);
         QTRY_VERIFY(QFile::exists(m_out));
     }
 
