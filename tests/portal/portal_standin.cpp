@@ -1,8 +1,8 @@
 // A stand-in for xdg-desktop-portal's GlobalShortcuts, RemoteDesktop (keyboard only), Registry,
 // Request and Session objects, for the calls the clients make, on whatever session bus it is
-// started on. A control interface lets a test make it leave shortcuts out, assign other triggers,
-// answer with an error code, stay silent, and press a bound shortcut; Log() returns the calls it
-// has seen, one line each.
+// started on. A control interface lets a test assign other triggers or none, make a method stay
+// silent or answer with an error code, and press a bound shortcut; Log() returns the calls it has
+// seen, one line each.
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -12,7 +12,6 @@
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QHash>
-#include <QSet>
 #include <QStringList>
 
 #include <csignal>
@@ -201,11 +200,12 @@ private:
         QList<Entry> answered;
         QStringList ids;
         for (const Entry &entry : entries) {
-            if (m_leftOut.contains(entry.id))
-                continue;
-            ids << entry.id;
             const QString trigger =
                 m_triggers.value(entry.id, entry.properties.value(QStringLiteral("preferred_trigger")).toString());
+            // No trigger: the desktop left the shortcut out.
+            if (trigger.isEmpty())
+                continue;
+            ids << entry.id;
             answered.append({entry.id,
                              {{QStringLiteral("description"), entry.properties.value(QStringLiteral("description"))},
                               {QStringLiteral("trigger_description"), trigger}}});
@@ -223,12 +223,10 @@ private:
         const QString member = message.member();
         const QVariantList args = message.arguments();
         QVariant answer;
-        if (member == u"SetSilence" && args.size() == 2) {
+        // Answer(method, silence: "reply", "response" or none, response code)
+        if (member == u"Answer" && args.size() == 3) {
             m_silence.insert(args.at(0).toString(), args.at(1).toString());
-        } else if (member == u"SetResponseCode" && args.size() == 2) {
-            m_codes.insert(args.at(0).toString(), args.at(1).toUInt());
-        } else if (member == u"LeaveOut" && args.size() == 1) {
-            m_leftOut.insert(args.at(0).toString());
+            m_codes.insert(args.at(0).toString(), args.at(2).toUInt());
         } else if (member == u"SetTrigger" && args.size() == 2) {
             m_triggers.insert(args.at(0).toString(), args.at(1).toString());
         } else if (member == u"Activate" && args.size() == 1) {
@@ -270,7 +268,6 @@ private:
     QHash<QString, Session> m_sessions;
     QHash<QString, QString> m_silence;
     QHash<QString, uint> m_codes;
-    QSet<QString> m_leftOut;
     QHash<QString, QString> m_triggers;
     int m_restoreTokens = 0;
 };

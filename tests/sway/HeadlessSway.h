@@ -13,17 +13,18 @@
 
 namespace zl::test {
 
-// Starts sway with config at configPath and its IPC socket at socket; the name of its Wayland
-// display once both are up, empty when it did not start.
-inline QString startSway(QProcess &sway, const QString &configPath, const QByteArray &config, const QString &socket)
+// Starts sway without Xwayland, with config at configPath and its IPC socket at socket; once both
+// are up, points SWAYSOCK and WAYLAND_DISPLAY of this process, and so of the children it starts
+// later, at it. False when it did not start.
+inline bool startSway(QProcess &sway, const QString &configPath, const QByteArray &config, const QString &socket)
 {
     QFile::remove(socket);
     QFile file(configPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(config) < 0)
-        return {};
+    if (!file.open(QIODevice::WriteOnly) || file.write("xwayland disable\n" + config) < 0)
+        return false;
     file.close();
+    qputenv("SWAYSOCK", QFile::encodeName(socket));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("SWAYSOCK"), socket);
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     sway.setProcessEnvironment(env);
     // A test that crashes must not leave sway holding the harness's output open.
@@ -36,10 +37,10 @@ inline QString startSway(QProcess &sway, const QString &configPath, const QByteA
         const QStringList displays = runtime.entryList({QStringLiteral("wayland-*")}, QDir::System)
                                          .filter(QRegularExpression(QStringLiteral("^wayland-\\d+$")));
         if (QFileInfo::exists(socket) && !displays.isEmpty())
-            return displays.first();
+            return qputenv("WAYLAND_DISPLAY", displays.first().toUtf8());
         QTest::qWait(20);
     }
-    return {};
+    return false;
 }
 
 } // namespace zl::test

@@ -24,8 +24,7 @@ using namespace zl;
 namespace {
 
 // Keys held on another keyboard must not reach the target with our chord; repeats would only add noise.
-const char kConfig[] = "xwayland disable\n"
-                       "input type:keyboard repeat_delay 60000\n";
+const char kConfig[] = "input type:keyboard repeat_delay 60000\n";
 
 using Types = QMap<QString, QByteArray>;
 
@@ -52,11 +51,16 @@ class WaylandPasteTest : public QObject
 private slots:
     void initTestCase()
     {
-        const QString socket = m_dir.filePath(QStringLiteral("sway.sock"));
-        qputenv("SWAYSOCK", QFile::encodeName(socket));
-        const QString display = test::startSway(m_sway, m_dir.filePath(QStringLiteral("sway.config")), kConfig, socket);
-        QVERIFY2(!display.isEmpty(), "sway did not start");
-        qputenv("WAYLAND_DISPLAY", display.toUtf8());
+        // Without a compositor nothing is claimed and nothing hangs.
+        qputenv("WAYLAND_DISPLAY", "wayland-none");
+        WaylandPasteboard pasteboard;
+        WaylandSyntheticKeys keys;
+        QVERIFY(!WaylandAccessibilityTrust().isTrusted() && !keys.available() && !pasteboard.available()
+                && !keys.postReturn() && !pasteboard.snapshot().has_value());
+
+        QVERIFY2(test::startSway(m_sway, m_dir.filePath(QStringLiteral("sway.config")), kConfig,
+                                 m_dir.filePath(QStringLiteral("sway.sock"))),
+                 "sway did not start");
         qputenv("QT_QPA_PLATFORM", "wayland"); // for the paste target
         QVERIFY(WaylandAccessibilityTrust().isTrusted());
         QVERIFY(m_pasteboard.available());
@@ -81,19 +85,6 @@ private slots:
         }
         m_appId.clear();
         m_log.lines.clear();
-    }
-
-    // Without a compositor nothing is claimed and nothing hangs.
-    void withoutCompositor()
-    {
-        const QByteArray display = qgetenv("WAYLAND_DISPLAY");
-        qputenv("WAYLAND_DISPLAY", "wayland-none");
-        WaylandPasteboard pasteboard;
-        WaylandSyntheticKeys keys;
-        const bool claimed = WaylandAccessibilityTrust().isTrusted() || keys.available() || pasteboard.available()
-                             || keys.postReturn() || pasteboard.snapshot().has_value();
-        qputenv("WAYLAND_DISPLAY", display);
-        QVERIFY(!claimed);
     }
 
     // Each row also restores what another client owned: wl-copy with one type, or a process of
@@ -143,10 +134,7 @@ private slots:
         QProcess holder;
         if (holdAlt) {
             // wtype is a keyboard of its own, as the user's real one is: Alt+X stays down meanwhile.
-            holder.start(QStringLiteral("wtype"), {QStringLiteral("-M"), QStringLiteral("alt"), QStringLiteral("-P"),
-                                                   QStringLiteral("x"), QStringLiteral("-s"), QStringLiteral("20000"),
-                                                   QStringLiteral("-p"), QStringLiteral("x"), QStringLiteral("-m"),
-                                                   QStringLiteral("alt")});
+            holder.start(QStringLiteral("wtype"), QStringLiteral("-M alt -P x -s 20000 -p x -m alt").split(u' '));
             QTRY_VERIFY_WITH_TIMEOUT(targetFile(QStringLiteral(".keys")).contains(QStringLiteral("Alt+X")), 10000);
         }
         PasteSequence paste(m_pasteboard, m_keys, m_scheduler, m_log);
@@ -158,8 +146,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(clipboard(), before, 10000);
     }
 
-    // What the paste sequence asks between chord and restore: a copy made meanwhile, and who read the text.
-    void otherClientsCopyAndRead()
+    // What the paste sequence asks between chord and restore: a copy made meanwhile, who read the text,
+    // and what a stalled owner holds.
+    void otherClientsCopyReadAndStall()
     {
         m_pasteboard.setSecretText(QStringLiteral("secret ✓"));
         const Types offered = clipboard();
@@ -171,7 +160,7 @@ private slots:
 
         copyWithWlCopy(QStringLiteral("text/plain"), "copied meanwhile");
         QVERIFY(m_pasteboard.takenByOther());
-        const std::optional<PasteboardSnapshot> snapshot = m_pasteboard.snapshot();
+        std::optional<PasteboardSnapshot> snapshot = m_pasteboard.snapshot();
         QVERIFY(snapshot);
         QVERIFY(snapshot->contains(PasteboardFormat{QStringLiteral("text/plain"), "copied meanwhile"}));
 
@@ -180,20 +169,16 @@ private slots:
         m_pasteboard.clear();
         QVERIFY(!m_pasteboard.takenByOther());
         QVERIFY(!m_pasteboard.snapshot());
-    }
 
-    // An owner that never answers (here: one served by our own blocked event loop) ends the snapshot
-    // within its bound, and answering a reader that left later does not kill the process (SIGPIPE).
-    void stalledOwnerIsBounded()
-    {
+        // An owner that never answers (here: one served by our own blocked event loop) ends the snapshot
+        // within its bound, and answering a reader that left later does not kill the process (SIGPIPE).
         // Qt may leave SIGPIPE ignored once it started a child process; the program has it fatal.
         std::signal(SIGPIPE, SIG_DFL);
         WaylandPasteboard owner;
         owner.setSecretText(QStringLiteral("stalled"));
         QTRY_VERIFY(m_pasteboard.takenByOther());
-        const std::optional<PasteboardSnapshot> snapshot = m_pasteboard.snapshot();
-        QVERIFY(snapshot);
-        QVERIFY(snapshot->isEmpty());
+        snapshot = m_pasteboard.snapshot();
+        QVERIFY(snapshot && snapshot->isEmpty());
         // Counted as the owner answers the reader that left.
         QTRY_VERIFY(owner.textReads() > 0);
         QCOMPARE(clipboard().value(QStringLiteral("text/plain;charset=utf-8")), QByteArray("stalled"));
@@ -212,8 +197,8 @@ private:
         m_target->start(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_paste_target"), args);
         QVERIFY(m_target->waitForStarted());
         const QString focus = QStringLiteral("[pid=%1] focus").arg(m_target->processId());
-        QTRY_VERIFY_WITH_TIMEOUT(test::runToolServing(QStringLiteral("swaymsg"), {QStringLiteral("-r"), focus}).contains("true"),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            test::runToolServing(QStringLiteral("swaymsg"), {QStringLiteral("-r"), focus}).contains("true"), 10000);
         QTRY_VERIFY(QFile::exists(m_out));
     }
 
