@@ -126,9 +126,7 @@ private Q_SLOTS:
         QCOMPARE(m->pasteboard.contents, std::optional(kUserClipboard));
     }
 
-    // The user's copy replaced our text already; putting the older clipboard back would lose it. A copy
-    // before the restore of a single paste: tst_paste.
-    void copyBeforeQueuedPasteStays()
+    void copyBeforeQueuedPasteStaysAndStepsAfterDestructionDoNothing()
     {
         const PasteboardSnapshot copy{{QStringLiteral("text/plain"), QByteArrayLiteral("copied")}};
         m->run(ActionType::PasteText, QStringLiteral("A"));
@@ -136,15 +134,15 @@ private Q_SLOTS:
         m->scheduler.advance(30ms);
         m->pasteboard.contents = copy;
         m->scheduler.advance(5s);
+        // The user's copy replaced our text already; putting the older clipboard back would lose it. A copy
+        // before the restore of a single paste: tst_paste.
         QCOMPARE(m->pasteboard.contents, std::optional(copy));
-    }
 
-    void stepsAfterDestructionDoNothing()
-    {
         m->run(ActionType::PasteTextAndEnter, QStringLiteral("late"));
         m->executor.reset();
         m->journal.clear();
         m->scheduler.advance(5s);
+        // The steps of a paste still queued when the executor goes do nothing.
         QVERIFY(m->journal.entries().isEmpty());
     }
 
