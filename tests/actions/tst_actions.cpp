@@ -108,7 +108,7 @@ private Q_SLOTS:
     }
 
     // Each chord must paste its own text, and the clipboard must end as the user left it.
-    void overlappingPastesKeepUserClipboard()
+    void overlappingPastes()
     {
         m->run(ActionType::PasteText, QStringLiteral("A"));
         m->scheduler.advance(30ms);
@@ -124,10 +124,7 @@ private Q_SLOTS:
         QCOMPARE(m->journal.entries().filter(QStringLiteral("return")).size(), 2);
         QCOMPARE(m->journal.entries().filter(QStringLiteral("write")).size(), 1);
         QCOMPARE(m->pasteboard.contents, std::optional(kUserClipboard));
-    }
 
-    void copyBeforeQueuedPasteStaysAndStepsAfterDestructionDoNothing()
-    {
         const PasteboardSnapshot copy{{QStringLiteral("text/plain"), QByteArrayLiteral("copied")}};
         m->run(ActionType::PasteText, QStringLiteral("A"));
         m->run(ActionType::PasteText, QStringLiteral("B"));
