@@ -165,8 +165,7 @@ private Q_SLOTS:
         QProcess peer;
         if (owner == QLatin1StringView("xclip")) {
             const PasteboardFormat &f = formats.first();
-            const QString file = writeFile(f.data);
-            QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-t", f.type, "-i", file}));
+            QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-t", f.type, "-i", writeFile(f.data)}));
         } else if (owner == QLatin1StringView("here")) {
             QGuiApplication::clipboard()->setText(QString::fromUtf8(formats.first().data));
         } else if (owner == QLatin1StringView("qt")) {
@@ -279,12 +278,11 @@ private:
     {
         stopTarget();
         QFile::remove(m_out);
-        m_target = std::make_unique<QProcess>();
-        m_target->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_target.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         const QString name = terminal ? u"konsole"_s : u"zl_paste_target"_s;
-        m_target->start(QStringLiteral(ZL_PASTE_TARGET),
-                        terminal ? QStringList{m_out, "-name", name, "--terminal"} : QStringList{m_out});
-        QVERIFY(m_target->waitForStarted());
+        m_target.start(QStringLiteral(ZL_PASTE_TARGET),
+                       terminal ? QStringList{m_out, "-name", name, "--terminal"} : QStringList{m_out});
+        QVERIFY(m_target.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(m_keys.focusedWindowClass().startsWith(name + u'\n'), 10000);
         QTRY_VERIFY(QFile::exists(m_out));
     }
@@ -292,11 +290,8 @@ private:
     // The target quits when its input ends.
     void stopTarget()
     {
-        if (!m_target)
-            return;
-        m_target->closeWriteChannel();
-        m_target->waitForFinished(5000);
-        m_target.reset();
+        m_target.closeWriteChannel();
+        m_target.waitForFinished(5000);
     }
 
     // The target's text field, ".keys" its key presses one a line, ".ack" its answered commands.
@@ -306,11 +301,10 @@ private:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
-
     void targetCommand(const QByteArray &line)
     {
         QFile::remove(m_out + ".ack");
-        m_target->write(line + '\n');
+        m_target.write(line + '\n');
         QTRY_VERIFY(QFile::exists(m_out + ".ack"));
     }
     void copyWithXclip(const QByteArray &bytes)
@@ -328,7 +322,7 @@ private:
     QTemporaryDir m_dir;
     QString m_out = m_dir.filePath(u"target.txt"_s);
     int m_files = 0;
-    std::unique_ptr<QProcess> m_target;
+    QProcess m_target;
     X11Pasteboard m_pasteboard;
     X11SyntheticKeys m_keys;
     FakeLogSink m_log;
