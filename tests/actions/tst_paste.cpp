@@ -23,9 +23,8 @@ using namespace Qt::StringLiterals;
 namespace zl {
 
 // The event loop's timers, counted: with no step pending, the paste sequence has ended.
-class CountingScheduler final : public Scheduler
+struct CountingScheduler final : Scheduler
 {
-public:
     void schedule(std::chrono::milliseconds delay, std::function<void()> task) override
     {
         ++pending;
@@ -39,8 +38,6 @@ public:
 
     int pending = 0;
     int ran = 0;
-
-private:
     EventLoopScheduler m_loop;
 };
 
