@@ -25,10 +25,7 @@ struct Rig
 {
     Rig() { pasteboard.contents = kUserClipboard; }
     // isEnabled is false on purpose: callers check the flag, not the executor.
-    void run(ActionType type, const QString &payload)
-    {
-        executor->run({QUuid::createUuid(), {}, false, type, payload, 0, 0});
-    }
+    void run(ActionType type, const QString &payload) { executor->run({QUuid(), {}, false, type, payload, 0, 0}); }
 
     FakeScheduler scheduler;
     FakeJournal journal{scheduler};
