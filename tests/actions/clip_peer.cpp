@@ -24,14 +24,6 @@ xcb_atom_t atom(const std::string &name)
     return a;
 }
 
-std::string name(xcb_atom_t a)
-{
-    xcb_get_atom_name_reply_t *r = xcb_get_atom_name_reply(c, xcb_get_atom_name(c, a), nullptr);
-    std::string n = r ? std::string(xcb_get_atom_name_name(r), xcb_get_atom_name_name_length(r)) : std::string();
-    free(r);
-    return n;
-}
-
 struct Format
 {
     xcb_atom_t target, type;
@@ -41,13 +33,17 @@ struct Format
 
 int own(char **argv, int argc)
 {
+    const xcb_atom_t clipboard = atom("CLIPBOARD"), targets = atom("TARGETS");
     std::vector<Format> formats;
+    std::vector<xcb_atom_t> list{targets};
     for (int i = 0; i + 3 < argc; i += 4) {
         std::ifstream in(argv[i + 3], std::ios::binary);
         formats.push_back({atom(argv[i]), atom(argv[i + 1]), uint8_t(std::atoi(argv[i + 2])),
                            std::string(std::istreambuf_iterator<char>(in), {})});
+        list.push_back(formats.back().target);
     }
-    const xcb_atom_t clipboard = atom("CLIPBOARD"), targets = atom("TARGETS");
+    formats.push_back({targets, XCB_ATOM_ATOM, 32, std::string(reinterpret_cast<const char *>(list.data()),
+                                                                list.size() * sizeof(xcb_atom_t))});
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
     free(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr));
     std::printf("owned\n");
@@ -60,14 +56,6 @@ int own(char **argv, int argc)
             const auto *r = reinterpret_cast<xcb_selection_request_event_t *>(e);
             xcb_selection_notify_event_t n{XCB_SELECTION_NOTIFY, 0, 0, r->time, r->requestor, r->selection, r->target,
                                            XCB_NONE};
-            if (r->target == targets) {
-                std::vector<xcb_atom_t> list{targets};
-                for (const Format &f : formats)
-                    list.push_back(f.target);
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, r->requestor, r->property, XCB_ATOM_ATOM, 32,
-                                    list.size(), list.data());
-                n.property = r->property;
-            }
             for (const Format &f : formats) {
                 if (f.target != r->target)
                     continue;
@@ -96,10 +84,12 @@ int read(const std::string &targetName)
     free(e);
     xcb_get_property_reply_t *r =
         xcb_get_property_reply(c, xcb_get_property(c, 1, window, p, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 28), nullptr);
-    if (!r)
+    xcb_get_atom_name_reply_t *type = r ? xcb_get_atom_name_reply(c, xcb_get_atom_name(c, r->type), nullptr) : nullptr;
+    if (!type)
         return 1;
-    std::printf("%s %d\n", name(r->type).c_str(), r->format);
+    std::printf("%.*s %d\n", xcb_get_atom_name_name_length(type), xcb_get_atom_name_name(type), r->format);
     std::fwrite(xcb_get_property_value(r), 1, xcb_get_property_value_length(r), stdout);
+    free(type);
     free(r);
     return 0;
 }

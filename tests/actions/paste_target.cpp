@@ -35,24 +35,20 @@ public:
     void save()
     {
         QSaveFile file(m_out);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(toPlainText().toUtf8());
+        if (file.open(QIODevice::WriteOnly) && file.write(toPlainText().toUtf8()) >= 0)
             file.commit();
-        }
     }
 
 protected:
+    // A terminal pastes on Control+Shift+V; its Control+V would insert a literal next character.
     void keyPressEvent(QKeyEvent *event) override
     {
         m_keys.write(QKeySequence(event->keyCombination()).toString().toUtf8() + '\n');
-        const auto mods = event->modifiers() & ~Qt::KeypadModifier;
-        if (m_terminal && event->key() == Qt::Key_V && mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        const auto mods = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+        if (!m_terminal || event->key() != Qt::Key_V || mods != Qt::ControlModifier)
+            QPlainTextEdit::keyPressEvent(event);
+        else if (event->modifiers() & Qt::ShiftModifier)
             paste();
-            return;
-        }
-        if (m_terminal && event->key() == Qt::Key_V && mods == Qt::ControlModifier)
-            return; // a terminal would insert a literal next character
-        QPlainTextEdit::keyPressEvent(event);
     }
 
 private:
@@ -73,36 +69,31 @@ int main(int argc, char **argv)
     target.activateWindow();
     target.setFocus();
 
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray pending;
-    QObject::connect(&input, &QSocketNotifier::activated, &target, [&] {
-        char buffer[256];
-        const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
+    // The test sends a line and waits for its ack; the end of input quits.
+    QFile input;
+    input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
+    QSocketNotifier notifier(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &target, [&] {
+        const QByteArray command = input.readLine().trimmed();
+        if (command == "own") {
+            auto *data = new QMimeData;
+            data->setData(QStringLiteral("text/plain"), QStringLiteral("pläin\n").toUtf8());
+            data->setData(QStringLiteral("text/html"), QByteArrayLiteral("<p>h\xc3\xa4</p>"));
+            data->setData(QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\0IEND", 16));
+            QGuiApplication::clipboard()->setMimeData(data);
+        } else if (command.startsWith("group ")) {
+            xcb_connection_t *connection = app.nativeInterface<QNativeInterface::QX11Application>()->connection();
+            xcb_xkb_latch_lock_state(connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0, true,
+                                     static_cast<uint8_t>(command.mid(6).toInt()), 0, false, 0);
+            // A round trip: the lock is in force before the ack goes out.
+            free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+        } else {
             app.quit();
             return;
         }
-        pending.append(buffer, n);
-        while (pending.contains('\n')) {
-            const QByteArray command = pending.left(pending.indexOf('\n'));
-            pending.remove(0, command.size() + 1);
-            if (command == "own") {
-                auto *data = new QMimeData;
-                data->setData(QStringLiteral("text/plain"), QStringLiteral("pläin\n").toUtf8());
-                data->setData(QStringLiteral("text/html"), QByteArrayLiteral("<p>h\xc3\xa4</p>"));
-                data->setData(QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\0IEND", 16));
-                QGuiApplication::clipboard()->setMimeData(data);
-            } else if (command.startsWith("group ")) {
-                xcb_connection_t *connection = app.nativeInterface<QNativeInterface::QX11Application>()->connection();
-                xcb_xkb_latch_lock_state(connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0, true,
-                                         static_cast<uint8_t>(command.mid(6).toInt()), 0, false, 0);
-                // A round trip: the lock is in force before the ack goes out.
-                free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-            }
-            QFile ack(args.value(1) + QStringLiteral(".ack"));
-            if (ack.open(QIODevice::WriteOnly | QIODevice::Append))
-                ack.write(command + '\n');
-        }
+        QFile ack(args.value(1) + QStringLiteral(".ack"));
+        if (ack.open(QIODevice::WriteOnly | QIODevice::Append))
+            ack.write(command + '\n');
     });
     target.save();
     return app.exec();

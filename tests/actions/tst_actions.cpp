@@ -25,10 +25,7 @@ struct Rig
 {
     Rig() { pasteboard.contents = kUserClipboard; }
     // isEnabled is false on purpose: callers check the flag, not the executor.
-    void run(ActionType type, const QString &payload)
-    {
-        executor->run({QUuid::createUuid(), {}, false, type, payload, 0, 0});
-    }
+    void run(ActionType type, const QString &payload) { executor->run({QUuid(), {}, false, type, payload, 0, 0}); }
 
     FakeScheduler scheduler;
     FakeJournal journal{scheduler};
@@ -108,7 +105,7 @@ private Q_SLOTS:
     }
 
     // Each chord must paste its own text, and the clipboard must end as the user left it.
-    void overlappingPastesKeepUserClipboard()
+    void overlappingPastes()
     {
         m->run(ActionType::PasteText, QStringLiteral("A"));
         m->scheduler.advance(30ms);
@@ -124,27 +121,22 @@ private Q_SLOTS:
         QCOMPARE(m->journal.entries().filter(QStringLiteral("return")).size(), 2);
         QCOMPARE(m->journal.entries().filter(QStringLiteral("write")).size(), 1);
         QCOMPARE(m->pasteboard.contents, std::optional(kUserClipboard));
-    }
 
-    // The user's copy replaced our text already; putting the older clipboard back would lose it. A copy
-    // before the restore of a single paste: tst_paste.
-    void copyBeforeQueuedPasteStays()
-    {
         const PasteboardSnapshot copy{{QStringLiteral("text/plain"), QByteArrayLiteral("copied")}};
         m->run(ActionType::PasteText, QStringLiteral("A"));
         m->run(ActionType::PasteText, QStringLiteral("B"));
         m->scheduler.advance(30ms);
         m->pasteboard.contents = copy;
         m->scheduler.advance(5s);
+        // The user's copy replaced our text already; putting the older clipboard back would lose it. A copy
+        // before the restore of a single paste: tst_paste.
         QCOMPARE(m->pasteboard.contents, std::optional(copy));
-    }
 
-    void stepsAfterDestructionDoNothing()
-    {
         m->run(ActionType::PasteTextAndEnter, QStringLiteral("late"));
         m->executor.reset();
         m->journal.clear();
         m->scheduler.advance(5s);
+        // The steps of a paste still queued when the executor goes do nothing.
         QVERIFY(m->journal.entries().isEmpty());
     }
 

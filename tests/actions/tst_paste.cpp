@@ -18,12 +18,13 @@
 #include <optional>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace zl {
 
 // The event loop's timers, counted: with no step pending, the paste sequence has ended.
-class CountingScheduler final : public Scheduler
+struct CountingScheduler final : Scheduler
 {
-public:
     void schedule(std::chrono::milliseconds delay, std::function<void()> task) override
     {
         ++pending;
@@ -37,8 +38,6 @@ public:
 
     int pending = 0;
     int ran = 0;
-
-private:
     EventLoopScheduler m_loop;
 };
 
@@ -53,15 +52,13 @@ private Q_SLOTS:
     {
         if (!X11AccessibilityTrust().isTrusted())
             return; // only withoutXtest runs here
+        const auto pressed = [this](const HotkeyEvent *) {
+            m_scheduler->schedule({}, [this] { m_sequence->paste(m_hotkeyText, true); });
+            return 0;
+        };
         EventHandlerRef handler = 0;
-        QCOMPARE(m_hotkeys.installEventHandler(
-                     [this](const HotkeyEvent *) {
-                         m_scheduler->schedule({}, [this] { m_sequence->paste(m_hotkeyText, true); });
-                         return 0;
-                     },
-                     &handler),
-                 0);
         HotkeyRef ref = 0;
+        QCOMPARE(m_hotkeys.installEventHandler(pressed, &handler), 0);
         QCOMPARE(m_hotkeys.registerHotkey(7, 4096 | 256, {1, 1}, &ref), 0);
     }
 
@@ -78,8 +75,7 @@ private Q_SLOTS:
     {
         stopTarget();
         m_log.lines.clear();
-        if (std::exchange(m_layoutChanged, false))
-            QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us"}), 0);
+        QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us"}), 0);
         const bool held = m_keys.modifiersHeld();
         if (held)
             test::runToolServing("xdotool", {"keyup", "ctrl", "alt", "super"});
@@ -92,50 +88,40 @@ private Q_SLOTS:
     void targetReceivesTextAndReturn_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("terminal");
-        QTest::addColumn<bool>("viaHotkey");
-        QTest::addColumn<QString>("variants"); // of a layout of two US groups; none: the layout stays
+        QTest::addColumn<QString>("how"); // "terminal", "hotkey", variants of a layout of two US groups, or none
         QTest::addColumn<QString>("keys"); // none: any
-        const auto row = [](const char *name, const QString &text, bool terminal, bool viaHotkey,
-                            const QString &variants, const QString &keys) {
-            QTest::newRow(name) << text << terminal << viaHotkey << variants << keys;
-        };
-        const QString chord = QStringLiteral("Ctrl+Control\nCtrl+V\nReturn\n");
-        row("non-ASCII, several lines", QStringLiteral("Grüße, 日本語 ✓\n  second line\t tab\nthird 🙂"), false, false, {},
-            chord);
+        const QString chord = u"Ctrl+Control\nCtrl+V\nReturn\n"_s;
+        QTest::newRow("non-ASCII, several lines") << u"Grüße, 日本語 ✓\n  line\t tab\nthird 🙂"_s << "" << chord;
         QString big;
         while (big.size() < 100 * 1024)
-            big += QStringLiteral("line %1 with some ascii and ümlauts\n").arg(big.size());
-        row("100 KB", big, false, false, {}, chord);
-        row("terminal gets Control+Shift+V", "in a terminal", true, false, {},
-            "Ctrl+Control\nCtrl+Shift+Shift\nCtrl+Shift+V\nReturn\n");
-        row("hotkey released at once, Return alone", {}, false, true, {}, {});
-        row("hotkey released at once, text and Return", "quick", false, true, {}, {});
-        row("us, dvorak active", "grouped", false, false, ",dvorak", {});
-        row("dvorak, us active", "grouped", false, false, "dvorak,", {});
+            big += u"line %1 with some ascii and ümlauts\n"_s.arg(big.size());
+        QTest::newRow("100 KB") << big << "" << chord;
+        QTest::newRow("terminal gets Control+Shift+V")
+            << "in a terminal" << "terminal" << "Ctrl+Control\nCtrl+Shift+Shift\nCtrl+Shift+V\nReturn\n";
+        QTest::newRow("hotkey released at once, Return alone") << "" << "hotkey" << "";
+        QTest::newRow("hotkey released at once, text and Return") << "quick" << "hotkey" << "";
+        QTest::newRow("us, dvorak active") << "grouped" << ",dvorak" << "";
+        QTest::newRow("dvorak, us active") << "grouped" << "dvorak," << "";
     }
 
     void targetReceivesTextAndReturn()
     {
         QFETCH(QString, text);
-        QFETCH(bool, terminal);
-        QFETCH(bool, viaHotkey);
-        QFETCH(QString, variants);
+        QFETCH(QString, how);
         QFETCH(QString, keys);
-        if (terminal)
+        if (how == "terminal"_L1)
             startTarget(true);
-        if (!variants.isEmpty()) {
-            m_layoutChanged = true;
-            QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us,us", "-variant", variants}), 0);
+        if (how.contains("dvorak"_L1)) {
+            QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us,us", "-variant", how}), 0);
             targetCommand("group 1");
         }
         m_hotkeyText = text;
-        if (viaHotkey)
+        if (how == "hotkey"_L1)
             test::runToolServing("xdotool", {"key", "ctrl+super+x"});
         else
             m_sequence->paste(text, true);
         QTRY_COMPARE_WITH_TIMEOUT(targetFile(), text + u'\n', 10000);
-        QCOMPARE(targetFile(".keys").count(QStringLiteral("Return")), 1);
+        QCOMPARE(targetFile(".keys").count(u"Return"_s), 1);
         if (!keys.isEmpty())
             QCOMPARE(targetFile(".keys"), keys);
     }
@@ -176,8 +162,7 @@ private Q_SLOTS:
         QProcess peer;
         if (owner == QLatin1StringView("xclip")) {
             const PasteboardFormat &f = formats.first();
-            const QString file = writeFile(f.data);
-            QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-t", f.type, "-i", file}));
+            QVERIFY(QProcess::startDetached("xclip", {"-selection", "clipboard", "-t", f.type, "-i", writeFile(f.data)}));
         } else if (owner == QLatin1StringView("here")) {
             QGuiApplication::clipboard()->setText(QString::fromUtf8(formats.first().data));
         } else if (owner == QLatin1StringView("qt")) {
@@ -197,22 +182,16 @@ private Q_SLOTS:
             expected.append({f.type, (f.type == QLatin1StringView("image/png") ? QByteArray() : head) + f.data});
             QTRY_COMPARE_WITH_TIMEOUT(readBack(f.type), expected.last().second, 10000);
         }
-        expected.append({QStringLiteral("TARGETS"), readBack(QStringLiteral("TARGETS"))});
+        expected.append({u"TARGETS"_s, readBack(u"TARGETS"_s)});
 
-        m_sequence->paste(QStringLiteral("temporary"), false);
-        QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("temporary"), 10000);
+        // The second paste must not replace the first one's text before the target has read it.
+        m_sequence->paste(u"tempo"_s, false);
+        QTest::qWait(5);
+        m_sequence->paste(u"rary"_s, false);
+        QTRY_COMPARE_WITH_TIMEOUT(targetFile(), u"temporary"_s, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
         for (const auto &[target, bytes] : expected)
             QCOMPARE(readBack(target), bytes);
-    }
-
-    // The second paste must not replace the first one's text before the target has read it.
-    void pastesInQuickSuccessionEachDeliverTheirText()
-    {
-        m_sequence->paste(QStringLiteral("first "), false);
-        QTest::qWait(5);
-        m_sequence->paste(QStringLiteral("second"), false);
-        QTRY_COMPARE_WITH_TIMEOUT(targetFile(), QStringLiteral("first second"), 10000);
     }
 
     // The sequence waits while the hotkey's modifiers are down. A copy made meanwhile is the user's latest
@@ -236,7 +215,7 @@ private Q_SLOTS:
         copyWithXclip("mine");
         test::runToolServing("xdotool", {"keydown", "ctrl", "alt", "super"});
         QTRY_VERIFY(m_keys.modifiersHeld());
-        m_sequence->paste(QStringLiteral("held"), false);
+        m_sequence->paste(u"held"_s, false);
         if (!copy.isEmpty())
             copyWithXclip(copy);
         // Released once the sequence has polled the keys for 0.2 s, or once it gave up.
@@ -249,9 +228,9 @@ private Q_SLOTS:
         QCOMPARE(clipboardText(), copy.isEmpty() ? QByteArray("mine") : copy);
         // xdotool's Escape arrives after every key of ours.
         test::runToolServing("xdotool", {"key", "Escape"});
-        QTRY_VERIFY(targetFile(".keys").endsWith(QStringLiteral("Esc\n")));
+        QTRY_VERIFY(targetFile(".keys").endsWith(u"Esc\n"_s));
         QCOMPARE(targetFile(), pasted);
-        QCOMPARE(targetFile(".keys").split(u'\n').filter(QStringLiteral("V")),
+        QCOMPARE(targetFile(".keys").split(u'\n').filter(u"V"_s),
                  released ? QStringList{"Ctrl+V"} : QStringList());
         QCOMPARE(m_log.lines.size(), released ? 0 : 1);
     }
@@ -263,7 +242,7 @@ private Q_SLOTS:
         if (X11AccessibilityTrust().isTrusted())
             QSKIP("needs a display without XTEST");
         copyWithXclip("mine");
-        m_sequence->paste(QStringLiteral("temporary"), true);
+        m_sequence->paste(u"temporary"_s, true);
         m_sequence->paste(QString(), true);
         QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
         QCOMPARE(m_log.lines.size(), 2);
@@ -281,8 +260,9 @@ private:
             targets.removeIf([](const QByteArray &t) { return t.isEmpty() || X11Pasteboard::isBookkeeping(t); });
             return targets.join(' ');
         }
-        return target == QLatin1StringView("image/png") ? clipboardText(target)
-                                                        : test::runToolServing(QStringLiteral(ZL_CLIP_PEER), {"read", target});
+        if (target == QLatin1StringView("image/png"))
+            return clipboardText(target);
+        return test::runToolServing(QStringLiteral(ZL_CLIP_PEER), {"read", target});
     }
 
     QString writeFile(const QByteArray &bytes)
@@ -295,12 +275,11 @@ private:
     {
         stopTarget();
         QFile::remove(m_out);
-        m_target = std::make_unique<QProcess>();
-        m_target->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        const QString name = terminal ? QStringLiteral("konsole") : QStringLiteral("zl_paste_target");
-        m_target->start(QStringLiteral(ZL_PASTE_TARGET),
-                        terminal ? QStringList{m_out, "-name", name, "--terminal"} : QStringList{m_out});
-        QVERIFY(m_target->waitForStarted());
+        m_target.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        const QString name = terminal ? u"konsole"_s : u"zl_paste_target"_s;
+        m_target.start(QStringLiteral(ZL_PASTE_TARGET),
+                       terminal ? QStringList{m_out, "-name", name, "--terminal"} : QStringList{m_out});
+        QVERIFY(m_target.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(m_keys.focusedWindowClass().startsWith(name + u'\n'), 10000);
         QTRY_VERIFY(QFile::exists(m_out));
     }
@@ -308,11 +287,8 @@ private:
     // The target quits when its input ends.
     void stopTarget()
     {
-        if (!m_target)
-            return;
-        m_target->closeWriteChannel();
-        m_target->waitForFinished(5000);
-        m_target.reset();
+        m_target.closeWriteChannel();
+        m_target.waitForFinished(5000);
     }
 
     // The target's text field, ".keys" its key presses one a line, ".ack" its answered commands.
@@ -322,11 +298,10 @@ private:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
-
     void targetCommand(const QByteArray &line)
     {
         QFile::remove(m_out + ".ack");
-        m_target->write(line + '\n');
+        m_target.write(line + '\n');
         QTRY_VERIFY(QFile::exists(m_out + ".ack"));
     }
     void copyWithXclip(const QByteArray &bytes)
@@ -335,17 +310,16 @@ private:
         QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), bytes, 10000);
     }
 
-    QByteArray clipboardText(const QString &target = QStringLiteral("UTF8_STRING"))
+    QByteArray clipboardText(const QString &target = u"UTF8_STRING"_s)
     {
         return test::runToolServing("xclip", {"-selection", "clipboard", "-o", "-t", target});
     }
 
     QString m_hotkeyText;
-    bool m_layoutChanged = false;
     QTemporaryDir m_dir;
-    QString m_out = m_dir.filePath(QStringLiteral("target.txt"));
+    QString m_out = m_dir.filePath(u"target.txt"_s);
     int m_files = 0;
-    std::unique_ptr<QProcess> m_target;
+    QProcess m_target;
     X11Pasteboard m_pasteboard;
     X11SyntheticKeys m_keys;
     FakeLogSink m_log;

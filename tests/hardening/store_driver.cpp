@@ -2,7 +2,7 @@
 // as another user.
 //   store_driver burst <file>   continues a numbered series of lists from what is stored, one
 //                               save per step, printing "saved <step>" after each save returns
-//   store_driver edit <file>    loads, prints "loaded <n>", adds one shortcut, prints "kept <n>"
+//   store_driver edit <file>    loads, adds one shortcut, prints "kept <n>"
 //   store_driver load <file>    loads, prints "count <n>" and exits
 #include "SettingsStore.h"
 
@@ -25,8 +25,6 @@ int main(int argc, char **argv)
         return 0;
     }
     if (qstrcmp(argv[1], "edit") == 0) {
-        std::printf("loaded %d\n", static_cast<int>(store.shortcuts().size()));
-        std::fflush(stdout);
         store.addShortcut(zl::hardening::series(0).first());
         std::printf("kept %d\n", static_cast<int>(store.shortcuts().size()));
         return 0;

@@ -47,23 +47,26 @@ class TestStorm : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
+    void everyPressRunsExactlyOnce()
     {
         const auto keyed = [](const QString &name, ActionType type, const QString &payload, int key) {
             return test::shortcut(name, type, payload, kKeyCodes[key], Modifier::Control | Modifier::Option);
         };
+        QList<ShortcutItem> list;
         for (int i = 0; i < kStorm; ++i)
-            m_list << keyed(QStringLiteral("Storm %1").arg(i), ActionType::RunCommand,
-                            QStringLiteral("echo ran >> '%1'").arg(file(QStringLiteral("runs-%1.log").arg(i))), i);
+            list << keyed(QStringLiteral("Storm %1").arg(i), ActionType::RunCommand,
+                          QStringLiteral("echo ran >> '%1'").arg(file(QStringLiteral("runs-%1.log").arg(i))), i);
         QString control;
         for (char16_t c = 1; c < 0x20; ++c)
             control += QChar(c);
         const QString megabyte(1024 * 1024, u'\u00e9');
-        m_list << keyed(QStringLiteral("%n%s%x%n") + control, ActionType::LaunchApp, QStringLiteral("/no/such/app"), 5)
-               << keyed(megabyte, ActionType::LaunchApp, QStringLiteral("no such app %n%s"), 6)
-               << test::shortcut(QStringLiteral("long paste"), ActionType::PasteText, megabyte);
-        m_app.setProcessChannelMode(QProcess::ForwardedChannels);
-        QVERIFY(hardening::startProgram(m_app, m_dir, m_list));
+        list << keyed(QStringLiteral("%n%s%x%n") + control, ActionType::LaunchApp, QStringLiteral("/no/such/app"), 5)
+             << keyed(megabyte, ActionType::LaunchApp, QStringLiteral("no such app %n%s"), 6)
+             << test::shortcut(QStringLiteral("long paste"), ActionType::PasteText, megabyte);
+        // Destroying the process kills it.
+        QProcess app;
+        app.setProcessChannelMode(QProcess::ForwardedChannels);
+        QVERIFY(hardening::startProgram(app, m_dir, list));
 
         // The grabs follow the window's first appearance: press until each storm shortcut has run once.
         for (int i = 0; i < kStorm; ++i) {
@@ -79,17 +82,8 @@ private slots:
         const int first = runs(0);
         xdotool({QStringLiteral("key"), chord(5), chord(6), chord(0)});
         QTRY_COMPARE_WITH_TIMEOUT(runs(0), first + 1, 10000);
-    }
 
-    void cleanupTestCase()
-    {
-        m_app.kill();
-        m_app.waitForFinished();
-    }
-
-    void everyPressRunsExactlyOnce()
-    {
-        const qint64 pid = m_app.processId();
+        const qint64 pid = app.processId();
         QTRY_COMPARE_WITH_TIMEOUT(busyChildren(pid), 0, 10000);
         int before[kStorm];
         for (int i = 0; i < kStorm; ++i)
@@ -107,8 +101,8 @@ private slots:
         for (int i = 0; i < kStorm; ++i)
             QCOMPARE(runs(i) - before[i], kPresses / kStorm);
         QTRY_VERIFY_WITH_TIMEOUT(openDescriptors(pid) <= descriptorsBefore, 5000);
-        QCOMPARE(m_app.state(), QProcess::Running);
-        QVERIFY(ShortcutItem::decodeList(test::storedBytes(hardening::settingsPath(m_dir)), nullptr) == m_list);
+        QCOMPARE(app.state(), QProcess::Running);
+        QVERIFY(ShortcutItem::decodeList(test::storedBytes(hardening::settingsPath(m_dir)), nullptr) == list);
     }
 
 private:
@@ -116,8 +110,6 @@ private:
     int runs(int key) const { return lineCount(file(QStringLiteral("runs-%1.log").arg(key))); }
 
     QTemporaryDir m_dir;
-    QProcess m_app;
-    QList<ShortcutItem> m_list;
 };
 
 QTEST_GUILESS_MAIN(TestStorm)
