@@ -76,8 +76,12 @@ private Q_SLOTS:
         write(u"data-home/applications/shadowed.desktop"_s, "[Desktop Entry]\nHidden=true\n", false);
     }
 
+    // Each row and test starts from the defaults, whatever shell or home the one before set.
     void init()
     {
+        qputenv("HOME", bytes(u"home"_s));
+        qputenv("SHELL", bytes(u"recording/sh"_s));
+        qunsetenv("XDG_CONFIG_HOME");
         QDir(path(u"marks"_s)).removeRecursively();
         QVERIFY(QDir().mkpath(path(u"marks"_s)));
         QFile::remove(path(u"pwned"_s));
@@ -130,7 +134,6 @@ private Q_SLOTS:
         QFETCH(QString, content);
         QFETCH(QString, shell);
         QFETCH(QString, folder);
-        // The rows that name a shell come last; every later test sets the SHELL it needs.
         if (!shell.isEmpty())
             qputenv("SHELL", shell.toUtf8());
         if (!folder.isEmpty())
@@ -221,7 +224,6 @@ private Q_SLOTS:
             write(home + u"/.config/fish/config.fish"_s, fish, false);
         };
         profile("one");
-        // The last test: each row sets the environment anew.
         qputenv("SHELL", shell.toUtf8());
         qputenv("HOME", out);
         qputenv("XDG_CONFIG_HOME", out + "/.config");
