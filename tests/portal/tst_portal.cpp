@@ -63,7 +63,7 @@ private slots:
     {
         stopStandIn();
         m_standIn.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_standIn.start(QStringLiteral(ZL_PORTAL_STANDIN), {});
+        m_standIn.start(QStringLiteral(ZL_PYTHON), {QStringLiteral(ZL_PORTAL_STANDIN)});
         QVERIFY(m_standIn.waitForStarted());
         QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
             QStringLiteral("org.freedesktop.portal.Desktop")));

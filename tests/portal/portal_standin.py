@@ -1,0 +1,217 @@
+#!/usr/bin/python3
+# A stand-in for the desktop portal's GlobalShortcuts, RemoteDesktop (keyboard only), Registry,
+# Request and Session objects, for the calls the clients make, on whatever session bus it is
+# started on. A control interface lets a test assign other triggers or none, make a method stay
+# silent or answer with an error code, and press a bound shortcut; Log() returns the calls it has
+# seen, one line each.
+
+import ctypes
+import signal
+import sys
+from dataclasses import dataclass, field
+
+import dbus
+import dbus.lowlevel as low
+from dbus.mainloop.glib import DBusGMainLoop
+from gi.repository import GLib
+
+SERVICE = "org.freedesktop.portal.Desktop"
+PATH = "/org/freedesktop/portal/desktop"
+SHORTCUTS = "org.freedesktop.portal.GlobalShortcuts"
+REMOTE_DESKTOP = "org.freedesktop.portal.RemoteDesktop"
+CONTROL = "io.github.zephyrlatch.PortalStandIn"
+PR_SET_PDEATHSIG = 1
+
+
+@dataclass
+class Session:
+    owner: str
+    bound: bool = False
+    shortcuts: list = field(default_factory=list)  # the ids bound
+    started: bool = False
+
+
+def last_section(path):
+    return path.rsplit("/", 1)[-1]
+
+
+def targeted_signal(destination, path, interface, member, signature, *args):
+    message = low.SignalMessage(path, interface, member)
+    message.set_destination(destination)
+    message.append(*args, signature=signature)
+    return message
+
+
+class StandInPortal:
+    def __init__(self, bus):
+        self.bus = bus
+        self.log = []
+        self.sessions = {}
+        self.silence = {}
+        self.codes = {}
+        self.triggers = {}
+        self.restore_tokens = 0
+
+    def handle(self, _connection, message):
+        path = message.get_path() or ""
+        if message.get_type() != low.MESSAGE_TYPE_METHOD_CALL or not (path == PATH or path.startswith(PATH + "/")):
+            return low.HANDLER_RESULT_NOT_YET_HANDLED
+        handled = self.dispatch(message, path, message.get_interface(), message.get_member(), message.get_args_list())
+        return low.HANDLER_RESULT_HANDLED if handled else low.HANDLER_RESULT_NOT_YET_HANDLED
+
+    def dispatch(self, message, path, interface, member, args):
+        if path == PATH and interface in (SHORTCUTS, REMOTE_DESKTOP) and member == "CreateSession":
+            return self.create_session(message, interface, args[0])
+        if path == PATH and interface == SHORTCUTS and member == "BindShortcuts":
+            return self.bind_shortcuts(message, *args)
+        if path == PATH and interface == REMOTE_DESKTOP:
+            return self.remote_desktop_call(message, member, args)
+        if path == PATH and interface == CONTROL:
+            return self.control_call(message, member, args)
+        if path == PATH and interface == "org.freedesktop.host.portal.Registry" and member == "Register":
+            return self.log_and_reply(message, "Register " + args[0])
+        if interface == "org.freedesktop.portal.Session" and member == "Close" and self.sessions.pop(path, None):
+            return self.log_and_reply(message, "Session.Close " + last_section(path))
+        if interface == "org.freedesktop.portal.Request" and member == "Close":
+            return self.log_and_reply(message, "Request.Close")
+        return False
+
+    def reply(self, message, signature=None, *args):
+        answer = low.MethodReturnMessage(message)
+        if signature:
+            answer.append(*args, signature=signature)
+        self.bus.send_message(answer)
+        return True
+
+    def log_and_reply(self, message, line):
+        self.log.append(line)
+        return self.reply(message)
+
+    def fail(self, message, text):
+        self.bus.send_message(low.ErrorMessage(message, "org.freedesktop.portal.Error.Failed", text))
+        return True
+
+    # Answers as the desktop portal does: the reply names the Request, whose Response follows.
+    def respond(self, message, options, results, session_path):
+        member = message.get_member()
+        silence = self.silence.get(member, "")
+        if silence == "reply":
+            return True
+        request_path = f"{PATH}/request/{sender_element(message)}/{options.get('handle_token', 't')}"
+        self.reply(message, "o", request_path)
+        if silence == "response":
+            return True
+        code = self.codes.get(member, 0)
+        if member == "CreateSession" and code == 0:
+            self.sessions[session_path] = Session(message.get_sender())
+        if member == "Start" and code == 0:
+            self.sessions[session_path].started = True
+        self.bus.send_message(targeted_signal(message.get_sender(), request_path, "org.freedesktop.portal.Request",
+                                              "Response", "ua{sv}", code, results if code == 0 else {}))
+        return True
+
+    def create_session(self, message, interface, options):
+        token = options.get("session_handle_token", "s")
+        session_path = f"{PATH}/session/{sender_element(message)}/{token}"
+        self.log.append(("RemoteDesktop." if interface == REMOTE_DESKTOP else "") + "CreateSession " + token)
+        if session_path in self.sessions:
+            return self.fail(message, "Session already exists")
+        return self.respond(message, options, {"session_handle": dbus.String(session_path)}, session_path)
+
+    def owned_session(self, message, session_path):
+        session = self.sessions.get(session_path)
+        return session if session and session.owner == message.get_sender() else None
+
+    def remote_desktop_call(self, message, member, args):
+        session = self.owned_session(message, args[0])
+        if member == "NotifyKeyboardKeysym":
+            self.log.append(f"Keysym {'+' if args[3] else '-'}{args[2]:x}")
+            if not session or not session.started:
+                return self.fail(message, "Session is not started")
+            return self.reply(message)
+        if not session:
+            return self.fail(message, "Invalid session")
+        results = {}
+        if member == "SelectDevices":
+            options = args[1]
+            self.log.append(f"SelectDevices types={options.get('types', 0)} persist_mode="
+                            f"{options.get('persist_mode', 0)} restore_token={options.get('restore_token', '')}")
+        elif member == "Start":
+            options = args[2]
+            self.log.append("Start")
+            self.restore_tokens += 1
+            results = {"devices": dbus.UInt32(1), "restore_token": f"token-{self.restore_tokens}"}
+        else:
+            return False
+        return self.respond(message, options, results, args[0])
+
+    def bind_shortcuts(self, message, session_path, entries, _parent_window, options):
+        described = ";".join(f"{id}={properties.get('preferred_trigger', '')}" for id, properties in entries)
+        self.log.append(f"BindShortcuts {last_section(session_path)} {described}")
+        session = self.owned_session(message, session_path)
+        # A session binds once, as the desktop portal enforces.
+        if not session or session.bound:
+            return self.fail(message, "Invalid state")
+        answered = []
+        for id, properties in entries:
+            trigger = self.triggers.get(id, properties.get("preferred_trigger", ""))
+            # No trigger: the desktop left the shortcut out.
+            if trigger:
+                answered.append((id, {"description": properties.get("description", ""),
+                                      "trigger_description": dbus.String(trigger)}))
+        if self.codes.get("BindShortcuts", 0) == 0:
+            session.bound = True
+            session.shortcuts = [id for id, _ in answered]
+        results = {"shortcuts": dbus.Array(answered, signature="(sa{sv})")}
+        return self.respond(message, options, results, session_path)
+
+    def control_call(self, message, member, args):
+        if member == "Answer":  # (method, silence: "reply", "response" or none, response code)
+            method, silence, code = args
+            self.silence[method] = silence
+            self.codes[method] = int(code)
+        elif member == "SetTrigger":
+            self.triggers[args[0]] = args[1]
+        elif member == "Activate":
+            return self.reply(message, "b", self.activate(args[0]))
+        elif member == "EndSessions":
+            # As when the user stops the sharing in the desktop's indicator.
+            for session_path, session in self.sessions.items():
+                self.bus.send_message(targeted_signal(session.owner, session_path, "org.freedesktop.portal.Session",
+                                                      "Closed", "a{sv}", {}))
+            self.sessions.clear()
+        elif member == "Log":
+            return self.reply(message, "as", self.log)
+        else:
+            return False
+        return self.reply(message)
+
+    def activate(self, id):
+        for session_path, session in self.sessions.items():
+            if id in session.shortcuts:
+                self.bus.send_message(targeted_signal(session.owner, PATH, SHORTCUTS, "Activated", "osta{sv}",
+                                                      session_path, id, 1, {}))
+                return True
+        return False
+
+
+def sender_element(message):
+    return message.get_sender()[1:].replace(".", "_")
+
+
+def main():
+    # Goes with the test that started it, even when that test crashes.
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+    bus = dbus.SessionBus(mainloop=DBusGMainLoop())
+    portal = StandInPortal(bus)
+    bus.add_message_filter(portal.handle)
+    owned = bus.request_name(SERVICE, dbus.bus.NAME_FLAG_DO_NOT_QUEUE)
+    if owned != dbus.bus.REQUEST_NAME_REPLY_PRIMARY_OWNER:
+        print(f"portal_standin: cannot serve {SERVICE}: request_name answered {owned}", file=sys.stderr)
+        return 1
+    GLib.MainLoop().run()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
