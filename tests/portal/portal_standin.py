@@ -8,7 +8,7 @@
 import ctypes
 import signal
 import sys
-from dataclasses import dataclass, field
+from types import SimpleNamespace
 
 import dbus
 import dbus.lowlevel as low
@@ -19,20 +19,6 @@ SERVICE = "org.freedesktop.portal.Desktop"
 PATH = "/org/freedesktop/portal/desktop"
 SHORTCUTS = "org.freedesktop.portal.GlobalShortcuts"
 REMOTE_DESKTOP = "org.freedesktop.portal.RemoteDesktop"
-CONTROL = "io.github.zephyrlatch.PortalStandIn"
-PR_SET_PDEATHSIG = 1
-
-
-@dataclass
-class Session:
-    owner: str
-    bound: bool = False
-    shortcuts: list = field(default_factory=list)  # the ids bound
-    started: bool = False
-
-
-def last_section(path):
-    return path.rsplit("/", 1)[-1]
 
 
 def targeted_signal(destination, path, interface, member, signature, *args):
@@ -46,40 +32,37 @@ class StandInPortal:
     def __init__(self, bus):
         self.bus = bus
         self.log = []
-        self.sessions = {}
-        self.silence = {}
-        self.codes = {}
-        self.triggers = {}
+        self.sessions = {}  # path: owner, bound, shortcuts (the ids bound), started
+        self.silence, self.codes = {}, {}  # by method name
+        self.triggers = {}  # by shortcut id
         self.restore_tokens = 0
 
+    # Unhandled calls fall through to the bus library, which answers them with UnknownMethod.
     def handle(self, _connection, message):
-        path = message.get_path() or ""
+        path, interface, member = message.get_path() or "", message.get_interface(), message.get_member()
         if message.get_type() != low.MESSAGE_TYPE_METHOD_CALL or not (path == PATH or path.startswith(PATH + "/")):
-            return low.HANDLER_RESULT_NOT_YET_HANDLED
-        handled = self.dispatch(message, path, message.get_interface(), message.get_member(), message.get_args_list())
+            handled = False
+        elif path == PATH and interface in (SHORTCUTS, REMOTE_DESKTOP) and member == "CreateSession":
+            handled = self.create_session(message, interface, *message.get_args_list())
+        elif path == PATH and interface == SHORTCUTS and member == "BindShortcuts":
+            handled = self.bind_shortcuts(message, *message.get_args_list())
+        elif path == PATH and interface == REMOTE_DESKTOP:
+            handled = self.remote_desktop_call(message, member, message.get_args_list())
+        elif path == PATH and interface == "io.github.zephyrlatch.PortalStandIn":
+            handled = self.control_call(message, member, message.get_args_list())
+        elif path == PATH and interface == "org.freedesktop.host.portal.Registry" and member == "Register":
+            handled = self.log_and_reply(message, "Register " + message.get_args_list()[0])
+        elif interface == "org.freedesktop.portal.Session" and member == "Close" and self.sessions.pop(path, None):
+            handled = self.log_and_reply(message, "Session.Close " + path.rsplit("/", 1)[-1])
+        elif interface == "org.freedesktop.portal.Request" and member == "Close":
+            handled = self.log_and_reply(message, "Request.Close")
+        else:
+            handled = False
         return low.HANDLER_RESULT_HANDLED if handled else low.HANDLER_RESULT_NOT_YET_HANDLED
 
-    def dispatch(self, message, path, interface, member, args):
-        if path == PATH and interface in (SHORTCUTS, REMOTE_DESKTOP) and member == "CreateSession":
-            return self.create_session(message, interface, args[0])
-        if path == PATH and interface == SHORTCUTS and member == "BindShortcuts":
-            return self.bind_shortcuts(message, *args)
-        if path == PATH and interface == REMOTE_DESKTOP:
-            return self.remote_desktop_call(message, member, args)
-        if path == PATH and interface == CONTROL:
-            return self.control_call(message, member, args)
-        if path == PATH and interface == "org.freedesktop.host.portal.Registry" and member == "Register":
-            return self.log_and_reply(message, "Register " + args[0])
-        if interface == "org.freedesktop.portal.Session" and member == "Close" and self.sessions.pop(path, None):
-            return self.log_and_reply(message, "Session.Close " + last_section(path))
-        if interface == "org.freedesktop.portal.Request" and member == "Close":
-            return self.log_and_reply(message, "Request.Close")
-        return False
-
-    def reply(self, message, signature=None, *args):
+    def reply(self, message, signature="", *args):
         answer = low.MethodReturnMessage(message)
-        if signature:
-            answer.append(*args, signature=signature)
+        answer.append(*args, signature=signature)
         self.bus.send_message(answer)
         return True
 
@@ -91,36 +74,36 @@ class StandInPortal:
         self.bus.send_message(low.ErrorMessage(message, "org.freedesktop.portal.Error.Failed", text))
         return True
 
+    def owned_session(self, message, path):
+        session = self.sessions.get(path)
+        return session if session and session.owner == message.get_sender() else None
+
     # Answers as the desktop portal does: the reply names the Request, whose Response follows.
     def respond(self, message, options, results, session_path):
-        member = message.get_member()
+        member, caller = message.get_member(), message.get_sender()
         silence = self.silence.get(member, "")
         if silence == "reply":
             return True
-        request_path = f"{PATH}/request/{sender_element(message)}/{options.get('handle_token', 't')}"
+        request_path = f"{PATH}/request/{caller[1:].replace('.', '_')}/{options.get('handle_token', 't')}"
         self.reply(message, "o", request_path)
         if silence == "response":
             return True
         code = self.codes.get(member, 0)
         if member == "CreateSession" and code == 0:
-            self.sessions[session_path] = Session(message.get_sender())
+            self.sessions[session_path] = SimpleNamespace(owner=caller, bound=False, shortcuts=[], started=False)
         if member == "Start" and code == 0:
             self.sessions[session_path].started = True
-        self.bus.send_message(targeted_signal(message.get_sender(), request_path, "org.freedesktop.portal.Request",
-                                              "Response", "ua{sv}", code, results if code == 0 else {}))
+        self.bus.send_message(targeted_signal(caller, request_path, "org.freedesktop.portal.Request", "Response",
+                                              "ua{sv}", code, results if code == 0 else {}))
         return True
 
     def create_session(self, message, interface, options):
         token = options.get("session_handle_token", "s")
-        session_path = f"{PATH}/session/{sender_element(message)}/{token}"
+        session_path = f"{PATH}/session/{message.get_sender()[1:].replace('.', '_')}/{token}"
         self.log.append(("RemoteDesktop." if interface == REMOTE_DESKTOP else "") + "CreateSession " + token)
         if session_path in self.sessions:
             return self.fail(message, "Session already exists")
-        return self.respond(message, options, {"session_handle": dbus.String(session_path)}, session_path)
-
-    def owned_session(self, message, session_path):
-        session = self.sessions.get(session_path)
-        return session if session and session.owner == message.get_sender() else None
+        return self.respond(message, options, {"session_handle": session_path}, session_path)
 
     def remote_desktop_call(self, message, member, args):
         session = self.owned_session(message, args[0])
@@ -131,9 +114,8 @@ class StandInPortal:
             return self.reply(message)
         if not session:
             return self.fail(message, "Invalid session")
-        results = {}
         if member == "SelectDevices":
-            options = args[1]
+            options, results = args[1], {}
             self.log.append(f"SelectDevices types={options.get('types', 0)} persist_mode="
                             f"{options.get('persist_mode', 0)} restore_token={options.get('restore_token', '')}")
         elif member == "Start":
@@ -147,7 +129,7 @@ class StandInPortal:
 
     def bind_shortcuts(self, message, session_path, entries, _parent_window, options):
         described = ";".join(f"{id}={properties.get('preferred_trigger', '')}" for id, properties in entries)
-        self.log.append(f"BindShortcuts {last_section(session_path)} {described}")
+        self.log.append(f"BindShortcuts {session_path.rsplit('/', 1)[-1]} {described}")
         session = self.owned_session(message, session_path)
         # A session binds once, as the desktop portal enforces.
         if not session or session.bound:
@@ -167,18 +149,21 @@ class StandInPortal:
 
     def control_call(self, message, member, args):
         if member == "Answer":  # (method, silence: "reply", "response" or none, response code)
-            method, silence, code = args
-            self.silence[method] = silence
-            self.codes[method] = int(code)
+            self.silence[args[0]] = args[1]
+            self.codes[args[0]] = int(args[2])
         elif member == "SetTrigger":
             self.triggers[args[0]] = args[1]
         elif member == "Activate":
-            return self.reply(message, "b", self.activate(args[0]))
+            bound = [path for path, session in self.sessions.items() if args[0] in session.shortcuts]
+            if bound:
+                self.bus.send_message(targeted_signal(self.sessions[bound[0]].owner, PATH, SHORTCUTS, "Activated",
+                                                      "osta{sv}", bound[0], args[0], 1, {}))
+            return self.reply(message, "b", bool(bound))
         elif member == "EndSessions":
             # As when the user stops the sharing in the desktop's indicator.
-            for session_path, session in self.sessions.items():
-                self.bus.send_message(targeted_signal(session.owner, session_path, "org.freedesktop.portal.Session",
-                                                      "Closed", "a{sv}", {}))
+            for path, session in self.sessions.items():
+                self.bus.send_message(targeted_signal(session.owner, path, "org.freedesktop.portal.Session", "Closed",
+                                                      "a{sv}", {}))
             self.sessions.clear()
         elif member == "Log":
             return self.reply(message, "as", self.log)
@@ -186,32 +171,16 @@ class StandInPortal:
             return False
         return self.reply(message)
 
-    def activate(self, id):
-        for session_path, session in self.sessions.items():
-            if id in session.shortcuts:
-                self.bus.send_message(targeted_signal(session.owner, PATH, SHORTCUTS, "Activated", "osta{sv}",
-                                                      session_path, id, 1, {}))
-                return True
-        return False
-
-
-def sender_element(message):
-    return message.get_sender()[1:].replace(".", "_")
-
 
 def main():
-    # Goes with the test that started it, even when that test crashes.
-    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+    # Goes with the test that started it, even when that test crashes (1: PR_SET_PDEATHSIG).
+    ctypes.CDLL(None).prctl(1, signal.SIGTERM)
     bus = dbus.SessionBus(mainloop=DBusGMainLoop())
-    portal = StandInPortal(bus)
-    bus.add_message_filter(portal.handle)
-    owned = bus.request_name(SERVICE, dbus.bus.NAME_FLAG_DO_NOT_QUEUE)
-    if owned != dbus.bus.REQUEST_NAME_REPLY_PRIMARY_OWNER:
-        print(f"portal_standin: cannot serve {SERVICE}: request_name answered {owned}", file=sys.stderr)
-        return 1
+    bus.add_message_filter(StandInPortal(bus).handle)
+    if bus.request_name(SERVICE, dbus.bus.NAME_FLAG_DO_NOT_QUEUE) != dbus.bus.REQUEST_NAME_REPLY_PRIMARY_OWNER:
+        sys.exit(f"portal_standin: cannot serve {SERVICE}: the name is taken")
+    print("ready", flush=True)  # the test waits for this line rather than polling the bus
     GLib.MainLoop().run()
-    return 0
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+main()

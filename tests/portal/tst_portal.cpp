@@ -64,7 +64,7 @@ private slots:
         stopStandIn();
         m_standIn.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_standIn.start(QStringLiteral(ZL_PYTHON), {QStringLiteral(ZL_PORTAL_STANDIN)});
-        QVERIFY(m_standIn.waitForStarted());
+        QVERIFY(m_standIn.waitForReadyRead());
         QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
             QStringLiteral("org.freedesktop.portal.Desktop")));
     }
