@@ -15,6 +15,7 @@
 
 #include <xcb/xcb.h>
 
+#include <csignal>
 #include <unistd.h>
 
 #include <algorithm>
@@ -82,6 +83,8 @@ private Q_SLOTS:
         qputenv("HOME", bytes(u"home"_s));
         qputenv("SHELL", bytes(u"recording/sh"_s));
         qunsetenv("XDG_CONFIG_HOME");
+        signal(SIGUSR1, SIG_DFL);
+        pthread_sigmask(SIG_UNBLOCK, &m_usr2, nullptr);
         QDir(path(u"marks"_s)).removeRecursively();
         QVERIFY(QDir().mkpath(path(u"marks"_s)));
         QFile::remove(path(u"pwned"_s));
@@ -233,6 +236,7 @@ private Q_SLOTS:
                                                   "printf '%s\\n' x\\\ny >>OUT/probe\n"
                                                   "ls /proc/self/fd >>OUT/probe\n"
                                                   "readlink /proc/self/fd/0 /proc/self/fd/2 >>OUT/probe\n"
+                                                  "grep -E '^Sig(Blk|Ign)' /proc/self/status >>OUT/probe\n"
                                                   "echo \"$ZL_LOGIN\" >OUT/pid\n"
                                                   "echo run >>OUT/runs")
                                     .replace(u"OUT"_s, QString::fromUtf8(out));
@@ -249,10 +253,15 @@ private Q_SLOTS:
             return std::pair(ran ? lines("pid").first() : QString(), read(home + u"/probe"_s));
         };
 
+        // Ours, which no command may inherit: an ignored signal and a blocked one.
+        signal(SIGUSR1, SIG_IGN);
+        pthread_sigmask(SIG_BLOCK, &m_usr2, nullptr);
         const auto [coldPid, cold] = press(m_executor);
         QVERIFY(!coldPid.isEmpty());
         QVERIFY2(cold.contains(u"[one]\n["_s + QString::fromUtf8(loginBin)), qPrintable(cold));
-        QVERIFY2(cold.endsWith(u"xy\n0\n1\n2\n3\n/dev/null\n/dev/null\n"_s), qPrintable(cold));
+        QVERIFY2(cold.contains(u"xy\n0\n1\n2\n3\n/dev/null\n/dev/null\nSigBlk:\t0000000000000000\n"_s), qPrintable(cold));
+        const QString ignored = QRegularExpression(u"SigIgn:\t(\\w+)"_s).match(cold).captured(1);
+        QVERIFY2(!(ignored.toULongLong(nullptr, 16) & (1u << (SIGUSR1 - 1))), qPrintable(cold));
         processes.warmUp();
         QTRY_COMPARE_WITH_TIMEOUT(lines("logins").size(), 2, 10000);
         const QStringList before = lines("logins");
@@ -314,6 +323,12 @@ private:
     }
 
     QTemporaryDir m_root;
+    const sigset_t m_usr2 = [] {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGUSR2);
+        return set;
+    }();
     EventLoopScheduler m_scheduler;
     FakeJournal m_journal{m_scheduler};
     FakePasteboard m_pasteboard{m_journal};

@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,29 +23,50 @@ namespace zl {
 
 namespace {
 
-class SpawnAttributes final
-{
-public:
-    SpawnAttributes()
-    {
-        posix_spawnattr_init(&attributes);
-        posix_spawn_file_actions_init(&actions);
-    }
-    ~SpawnAttributes()
-    {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    SpawnAttributes(const SpawnAttributes &) = delete;
-    SpawnAttributes &operator=(const SpawnAttributes &) = delete;
-
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_t actions;
-};
-
 QString errorText(const QString &program, int error)
 {
     return program + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+}
+
+// vfork, not posix_spawn: the child borrows our stack, where glibc maps and unmaps one per start,
+// and the unmapping interrupts every other thread of ours. Kept apart so that no caller's variable
+// lives across the vfork. A process id, or -1; *error is set when the start failed.
+[[gnu::noinline]] pid_t forkExec(const char *file, char *const *argv, int channel, int *error)
+{
+    // Every signal stays blocked until the child has reset the handlers: until it execs it runs on
+    // our memory, where one of our handlers must not run.
+    sigset_t all;
+    sigfillset(&all);
+    sigset_t previous;
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    volatile int childError = 0;
+    const pid_t pid = vfork();
+    if (pid == 0) {
+        struct sigaction byDefault = {};
+        byDefault.sa_handler = SIG_DFL;
+        for (int signal = 1; signal < NSIG; ++signal)
+            sigaction(signal, &byDefault, nullptr);
+        // Own session: the child survives us and gets no signals meant for our terminal's process group.
+        const int null = open("/dev/null", O_RDWR);
+        const bool ready = setsid() >= 0 && null >= 0 && dup2(null, 0) == 0 && dup2(null, 1) == 1
+                           && dup2(null, 2) == 2 && (channel < 0 || dup2(channel, 3) == 3);
+        const int firstToClose = channel >= 0 ? 4 : 3;
+        if (ready && close_range(unsigned(firstToClose), ~0U, 0) != 0) {
+            // Kernels before 5.9; ours are opened close-on-exec anyway.
+            for (int fd = firstToClose; fd < 1024; ++fd)
+                close(fd);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (ready)
+            execvp(file, argv);
+        childError = errno;
+        _exit(127);
+    }
+    *error = pid < 0 ? errno : childError;
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return pid;
 }
 
 // On the event loop's first turn, once the start-up has bound the hotkeys: the shell reads its
@@ -119,26 +139,14 @@ std::optional<QString> PosixProcessLauncher::spawn(const QString &program, const
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
-    SpawnAttributes setup;
-    // Own session: the child survives us and gets no signals meant for our terminal's process group.
-    // Signal mask and dispositions are reset because Qt and GLib change ours.
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t all;
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&setup.attributes, &none);
-    posix_spawnattr_setsigdefault(&setup.attributes, &all);
-    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    for (int fd = 0; fd <= 2; ++fd)
-        posix_spawn_file_actions_addopen(&setup.actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-    if (channel >= 0)
-        posix_spawn_file_actions_adddup2(&setup.actions, channel, 3);
-    posix_spawn_file_actions_addclosefrom_np(&setup.actions, channel >= 0 ? 4 : 3);
-
-    pid_t pid = 0;
-    const int error = posix_spawnp(&pid, file.constData(), &setup.actions, &setup.attributes, argv.data(), environ);
-    if (error != 0)
-        return errorText(program, error);
+    int childError = 0;
+    const pid_t pid = forkExec(file.constData(), argv.data(), channel, &childError);
+    if (pid < 0)
+        return errorText(program, childError);
+    if (childError != 0) {
+        waitpid(pid, nullptr, 0);
+        return errorText(program, childError);
+    }
     started = pid;
     return std::nullopt;
 }

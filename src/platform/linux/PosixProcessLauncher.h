@@ -10,7 +10,7 @@
 namespace zl {
 
 /**
- * Starts children with posix_spawn, which does not copy this process's address space, and reaps
+ * Starts children with vfork, which does not copy this process's address space, and reaps
  * them so none stays a zombie for long: those that ended within half a second together, then each
  * remaining one when it ends (through a pidfd watched by the event loop). A waiting login shell is
  * reaped once it has its command or was let go.
