@@ -83,8 +83,6 @@ private Q_SLOTS:
         qputenv("HOME", bytes(u"home"_s));
         qputenv("SHELL", bytes(u"recording/sh"_s));
         qunsetenv("XDG_CONFIG_HOME");
-        signal(SIGUSR1, SIG_DFL);
-        pthread_sigmask(SIG_UNBLOCK, &m_usr2, nullptr);
         QDir(path(u"marks"_s)).removeRecursively();
         QVERIFY(QDir().mkpath(path(u"marks"_s)));
         QFile::remove(path(u"pwned"_s));
@@ -253,9 +251,13 @@ private Q_SLOTS:
             return std::pair(ran ? lines("pid").first() : QString(), read(home + u"/probe"_s));
         };
 
-        // Ours, which no command may inherit: an ignored signal and a blocked one.
+        // Ours, which no command may inherit (they stay so for the tests after, which do not mind):
+        // an ignored signal and a blocked one.
         signal(SIGUSR1, SIG_IGN);
-        pthread_sigmask(SIG_BLOCK, &m_usr2, nullptr);
+        sigset_t usr2;
+        sigemptyset(&usr2);
+        sigaddset(&usr2, SIGUSR2);
+        pthread_sigmask(SIG_BLOCK, &usr2, nullptr);
         const auto [coldPid, cold] = press(m_executor);
         QVERIFY(!coldPid.isEmpty());
         QVERIFY2(cold.contains(u"[one]\n["_s + QString::fromUtf8(loginBin)), qPrintable(cold));
@@ -323,12 +325,6 @@ private:
     }
 
     QTemporaryDir m_root;
-    const sigset_t m_usr2 = [] {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGUSR2);
-        return set;
-    }();
     EventLoopScheduler m_scheduler;
     FakeJournal m_journal{m_scheduler};
     FakePasteboard m_pasteboard{m_journal};
