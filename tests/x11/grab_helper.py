@@ -8,10 +8,10 @@ from Xlib import X, display, error, ext
 
 # Only the core protocol is used: loading the extension modules would add to every start.
 ext.__extensions__ = []
-d = display.Display()
+conn = display.Display()
 refusal = error.CatchError()
-d.screen().root.grab_key(int(sys.argv[1]), int(sys.argv[2]), False, X.GrabModeAsync, X.GrabModeAsync,
+conn.screen().root.grab_key(int(sys.argv[1]), int(sys.argv[2]), False, X.GrabModeAsync, X.GrabModeAsync,
                          onerror=refusal)
-d.sync()
+conn.sync()
 print(f"refused {refusal.get_error().code}" if refusal.get_error() else "ok", flush=True)
 sys.stdin.read()
