@@ -12,7 +12,7 @@ PACKAGES=(
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-qpa-plugins qt6-translations-l10n libqt6svg6
     libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev libglib2.0-dev libfontconfig-dev
     xvfb xdotool xclip x11-xkb-utils x11-utils xauth desktop-file-utils appstream dpkg-dev sxhkd xbindkeys
-    dbus-daemon python3-dbus python3-gi
+    dbus-daemon python3-dbus python3-gi python3-xlib
     libwayland-dev libwayland-bin qt6-wayland sway wl-clipboard wtype python3
     clang libclang-rt-14-dev
 )

@@ -24,7 +24,7 @@ void run(const QString &program, const QStringList &arguments)
     QCOMPARE(QProcess::execute(program, arguments), 0);
 }
 
-/** Another X client (grab_helper.cpp) holding one grab on the root window while it lives. */
+/** Another X client (grab_helper.py) holding one grab on the root window while it lives. */
 struct Grabber
 {
     Grabber(int keycode, int state)
