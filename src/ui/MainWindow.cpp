@@ -25,6 +25,7 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -466,6 +467,18 @@ void MainWindow::showEvent(QShowEvent *event)
     refreshTrust();
     m_context.permissions.requestTrust();
     emit appeared();
+}
+
+// Closed to the tray it may stay hidden all day: its drawing buffer (width x height x 4 bytes, shared
+// with the X server) goes back now and is made again by the next show. A minimised window is kept.
+void MainWindow::hideEvent(QHideEvent *event)
+{
+    QMainWindow::hideEvent(event);
+    if (!event->spontaneous())
+        QTimer::singleShot(0, this, [this] {
+            if (!isVisible())
+                destroy();
+        });
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

@@ -515,10 +515,15 @@ private slots:
             QVERIFY(again.last().id != abc.first().id);
         }
 
-        // Each show is an appearance: the hotkeys are bound again every time.
+        // Closed, the window gives its drawing buffer back. Each show is an appearance (the hotkeys are bound
+        // again every time) and finds the window as it was.
+        const QUuid selected = rig.window.selection();
         rig.window.close();
+        QTRY_VERIFY(!rig.window.windowHandle());
         rig.window.show();
         QTRY_COMPARE(appeared.count(), 1);
+        QCOMPARE(rig.window.selection(), selected);
+        QCOMPARE(view->selectionModel()->selectedRows().size(), 1);
     }
 
     // With nothing selected the main window, like the settings window, tracks trust and the login preference;
