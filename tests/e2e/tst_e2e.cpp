@@ -14,9 +14,8 @@ using hardening::xdotool;
 
 namespace {
 
-constexpr quint32 kKeyE = 14;
-constexpr quint32 kKeyR = 15;
-constexpr quint32 kKeyO = 31;
+constexpr quint32 kKeyE = 14, kKeyR = 15, kKeyO = 31;
+constexpr quint32 kCtrlAlt = Modifier::Control | Modifier::Option;
 
 // What a window manager does when the user clicks the close button.
 void requestClose(xcb_connection_t *connection, quint32 window)
@@ -28,13 +27,9 @@ void requestClose(xcb_connection_t *connection, quint32 window)
         free(reply);
         return result;
     };
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = atom("WM_PROTOCOLS");
-    event.data.data32[0] = atom("WM_DELETE_WINDOW");
-    event.data.data32[1] = XCB_CURRENT_TIME;
+    const xcb_client_message_event_t event{.response_type = XCB_CLIENT_MESSAGE, .format = 32, .sequence = 0,
+                                           .window = window, .type = atom("WM_PROTOCOLS"),
+                                           .data = {.data32 = {atom("WM_DELETE_WINDOW"), XCB_CURRENT_TIME}}};
     xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
     xcb_flush(connection);
 }
@@ -71,11 +66,10 @@ private slots:
         const QString command = QStringLiteral("echo >> \"%1/fired-${QT_QPA_PLATFORM-unset}.log\"").arg(m_dir.path());
         const QUuid logId = QUuid::createUuid();
         const ShortcutItem shortcut{logId, QStringLiteral("Log"), true, ActionType::RunCommand, command,
-                                    kKeyE, Modifier::Control | Modifier::Option};
+                                    kKeyE, kCtrlAlt};
         const QString otherLog = m_dir.filePath(QStringLiteral("other.log"));
         const ShortcutItem other{QUuid::createUuid(), QStringLiteral("Other"), true, ActionType::RunCommand,
-                                 QStringLiteral("echo other >> '%1'").arg(otherLog), kKeyO,
-                                 Modifier::Control | Modifier::Option};
+                                 QStringLiteral("echo other >> '%1'").arg(otherLog), kKeyO, kCtrlAlt};
         m_app.setProcessChannelMode(QProcess::ForwardedChannels);
         QVERIFY(hardening::startProgram(m_app, m_dir, {shortcut, other}));
         QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != 0, 15000);
@@ -84,14 +78,13 @@ private slots:
         QVERIFY(pressUntilFired(QStringLiteral("ctrl+alt+e")));
 
         // A second launch runs a shortcut by name or id; an unknown one is reported on one line.
-        int before = fired();
-        QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log")}), 0);
-        QTRY_COMPARE(fired(), before + 1);
-        before = fired();
-        QCOMPARE(trigger({QStringLiteral("--run"), logId.toString(QUuid::WithoutBraces)}), 0);
-        QTRY_COMPARE(fired(), before + 1);
-        QByteArray output;
-        QByteArray errors;
+        int before = 0;
+        for (const QString &run : {QStringLiteral("Log"), logId.toString(QUuid::WithoutBraces)}) {
+            before = fired();
+            QCOMPARE(trigger({QStringLiteral("--run"), run}), 0);
+            QTRY_COMPARE(fired(), before + 1);
+        }
+        QByteArray output, errors;
         QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log\" 'x'\nLog")}, nullptr, &errors), 1);
         QCOMPARE(errors.count('\n'), 1);
         QVERIFY2(errors.contains("Log\" 'x'\\nLog"), errors.constData());
@@ -145,7 +138,7 @@ private slots:
         };
         // A combination another shortcut holds is recorded; its own grab does not fire meanwhile (the
         // later run of the recorded shortcut's command marks that earlier key events were handled).
-        QVERIFY(record(QStringLiteral("ctrl+alt+o"), kKeyO, Modifier::Control | Modifier::Option));
+        QVERIFY(record(QStringLiteral("ctrl+alt+o"), kKeyO, kCtrlAlt));
         QVERIFY(record(QStringLiteral("ctrl+shift+r"), kKeyR, Modifier::Control | Modifier::Shift));
         QVERIFY(pressUntilFired(QStringLiteral("ctrl+shift+r")));
         QCOMPARE(hardening::lineCount(otherLog), 0);

@@ -64,9 +64,8 @@ private slots:
         stopStandIn();
         m_standIn.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_standIn.start(QStringLiteral(ZL_PYTHON), {QStringLiteral(ZL_PORTAL_STANDIN)});
+        // It says ready once it owns the name.
         QVERIFY(m_standIn.waitForReadyRead());
-        QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
-            QStringLiteral("org.freedesktop.portal.Desktop")));
     }
 
     void cleanup() { stopStandIn(); }
@@ -97,8 +96,7 @@ private slots:
 
         portal.setShortcuts({kShortcutA});
         portal.setShortcuts({kShortcutA, kShortcutC});
-        PortalShortcut renamed = kShortcutC;
-        renamed.name = QStringLiteral("Manual");
+        const PortalShortcut renamed{kC, QStringLiteral("Manual"), kShortcutC.keyCode, kShortcutC.modifiers};
         portal.setShortcuts({kShortcutA, renamed});
         QTRY_COMPARE(recorder.results.size(), 2);
         QCOMPARE(recorder.results.at(1).status, Status::Bound);
@@ -213,10 +211,9 @@ private slots:
         QFETCH(uint, code);
         QFETCH(Status, status);
         QFETCH(QString, detail);
-        const bool portalRunning = !method.isEmpty();
-        if (!portalRunning)
+        if (method.isEmpty())
             stopStandIn();
-        if (!method.isEmpty())
+        else
             control(QStringLiteral("Answer"), {method, silence, code});
         const PortalTimeouts bounds{10, 1500, 2000};
         // A client that blocked on a silent portal would stall the event loop for a whole bound.
@@ -247,7 +244,7 @@ private slots:
             QVERIFY2(recorder.results.at(0).detail.contains(detail), qPrintable(recorder.results.at(0).detail));
         }
         QVERIFY2(longestStall < bounds.callMs / 2, qPrintable(QString::number(longestStall)));
-        if (keys && portalRunning) {
+        if (keys && !method.isEmpty()) {
             QTRY_VERIFY(log().contains(QStringLiteral("Session.Close zephyrlatch_keys_1")));
             QVERIFY(log().filter(QStringLiteral("Keysym")).isEmpty());
         } else if (method == u"BindShortcuts") {
@@ -319,11 +316,11 @@ private:
                                QStringLiteral("/org/freedesktop/portal/desktop"),
                                QStringLiteral("io.github.zephyrlatch.PortalStandIn"));
         const QDBusMessage reply = standIn.callWithArgumentList(QDBus::Block, member, args);
-        if (reply.type() != QDBusMessage::ReplyMessage) {
+        // An error's text must not pass for an answer: it would read as true.
+        const bool answered = reply.type() == QDBusMessage::ReplyMessage;
+        if (!answered)
             qWarning("stand-in %s failed: %s", qPrintable(member), qPrintable(reply.errorMessage()));
-            return {};
-        }
-        return reply.arguments().value(0);
+        return answered ? reply.arguments().value(0) : QVariant();
     }
 
     QStringList log() { return control(QStringLiteral("Log"), {}).toStringList(); }

@@ -19,10 +19,9 @@ namespace zl::test {
 inline bool startSway(QProcess &sway, const QString &configPath, const QByteArray &config, const QString &socket)
 {
     QFile::remove(socket);
-    QFile file(configPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write("xwayland disable\n" + config) < 0)
+    // Closed, and so written out, before sway reads it.
+    if (QFile file(configPath); !file.open(QIODevice::WriteOnly) || file.write("xwayland disable\n" + config) < 0)
         return false;
-    file.close();
     qputenv("SWAYSOCK", QFile::encodeName(socket));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
