@@ -21,11 +21,9 @@ constexpr quint32 kCtrlAlt = Modifier::Control | Modifier::Option;
 void requestClose(xcb_connection_t *connection, quint32 window)
 {
     auto atom = [&](const char *name) {
-        xcb_intern_atom_reply_t *reply =
-            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, strlen(name), name), nullptr);
-        const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        free(reply);
-        return result;
+        const QScopedPointer<xcb_intern_atom_reply_t, QScopedPointerPodDeleter> reply(
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, strlen(name), name), nullptr));
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     };
     const xcb_client_message_event_t event{.response_type = XCB_CLIENT_MESSAGE, .format = 32, .sequence = 0,
                                            .window = window, .type = atom("WM_PROTOCOLS"),
@@ -38,15 +36,13 @@ void requestClose(xcb_connection_t *connection, quint32 window)
 bool keyboardGrabbed(xcb_connection_t *connection)
 {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
+    const QScopedPointer<xcb_grab_keyboard_reply_t, QScopedPointerPodDeleter> reply(xcb_grab_keyboard_reply(
         connection,
-        xcb_grab_keyboard(connection, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
-    const bool grabbed = reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+        xcb_grab_keyboard(connection, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
     if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS)
         xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
     xcb_flush(connection);
-    free(reply);
-    return grabbed;
+    return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <sys/prctl.h>
@@ -33,8 +32,8 @@ inline bool startSway(QProcess &sway, const QString &configPath, const QByteArra
     sway.start(QStringLiteral("sway"), {QStringLiteral("-c"), configPath});
     const QDir runtime(qEnvironmentVariable("XDG_RUNTIME_DIR"));
     for (QDeadlineTimer deadline(20000); !deadline.hasExpired() && sway.state() != QProcess::NotRunning;) {
-        const QStringList displays = runtime.entryList({QStringLiteral("wayland-*")}, QDir::System)
-                                         .filter(QRegularExpression(QStringLiteral("^wayland-\\d+$")));
+        // Not its lock file, wayland-N.lock.
+        const QStringList displays = runtime.entryList({QStringLiteral("wayland-?")}, QDir::System);
         if (QFileInfo::exists(socket) && !displays.isEmpty())
             return qputenv("WAYLAND_DISPLAY", displays.first().toUtf8());
         QTest::qWait(20);
