@@ -202,13 +202,11 @@ private:
     Types clipboard()
     {
         Types types;
-        const QByteArray names = test::runToolServing(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
-        for (const QByteArray &name : names.split('\n')) {
-            const QString type = QString::fromUtf8(name);
-            if (!type.isEmpty())
-                types.insert(type, test::runToolServing(QStringLiteral("wl-paste"),
-                                           {QStringLiteral("--no-newline"), QStringLiteral("--type"), type}));
-        }
+        const QString names =
+            QString::fromUtf8(test::runToolServing(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")}));
+        for (const QString &type : names.split(u'\n', Qt::SkipEmptyParts))
+            types.insert(type, test::runToolServing(QStringLiteral("wl-paste"),
+                                                    {QStringLiteral("--no-newline"), QStringLiteral("--type"), type}));
         return types;
     }
 

@@ -54,7 +54,6 @@ private slots:
         m_pressed.clear();
         m_service = std::make_unique<X11HotkeyService>();
         QVERIFY(m_service->isAvailable());
-        EventHandlerRef handler = 0;
         const auto record = [this](const HotkeyEvent *event) {
             HotkeyIdentifier identifier;
             const HotkeyStatus read = m_service->eventIdentifier(event, &identifier);
@@ -62,9 +61,8 @@ private slots:
                 m_pressed.append(identifier.id);
             return read;
         };
-        QCOMPARE(m_service->installEventHandler(record, &handler), 0);
-        HotkeyRef marker = 0;
-        QCOMPARE(m_service->registerHotkey(111, 256, {HotkeyManager::Signature, kMarkerId}, &marker), 0);
+        QCOMPARE(m_service->installEventHandler(record, nullptr), 0);
+        QCOMPARE(m_service->registerHotkey(111, 256, {HotkeyManager::Signature, kMarkerId}, nullptr), 0);
     }
 
     void cleanup()
