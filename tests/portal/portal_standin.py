@@ -33,7 +33,7 @@ class StandInPortal:
         self.bus = bus
         self.log = []
         self.sessions = {}  # path: owner, bound, shortcuts (the ids bound)
-        self.silence, self.codes = {}, {}  # by method name
+        self.answers = {}  # by method name: (silence, response code)
         self.triggers = {}  # by shortcut id
         self.restore_tokens = 0
 
@@ -80,14 +80,13 @@ class StandInPortal:
     # Answers as the desktop portal does: the reply names the Request, whose Response follows.
     def respond(self, message, options, results, session_path):
         member, caller = message.get_member(), message.get_sender()
-        silence = self.silence.get(member, "")
+        silence, code = self.answers.get(member, ("", 0))
         if silence == "reply":
             return True
         request_path = f"{PATH}/request/{caller[1:].replace('.', '_')}/{options.get('handle_token', 't')}"
         self.reply(message, "o", request_path)
         if silence == "response":
             return True
-        code = self.codes.get(member, 0)
         if member == "CreateSession" and code == 0:
             self.sessions[session_path] = SimpleNamespace(owner=caller, bound=False, shortcuts=[])
         self.bus.send_message(targeted_signal(caller, request_path, "org.freedesktop.portal.Request", "Response",
@@ -134,7 +133,7 @@ class StandInPortal:
             if trigger:
                 answered.append((id, {"description": properties.get("description", ""),
                                       "trigger_description": dbus.String(trigger)}))
-        if self.codes.get("BindShortcuts", 0) == 0:
+        if self.answers.get("BindShortcuts", ("", 0))[1] == 0:
             session.bound = True
             session.shortcuts = [id for id, _ in answered]
         results = {"shortcuts": dbus.Array(answered, signature="(sa{sv})")}
@@ -142,8 +141,7 @@ class StandInPortal:
 
     def control_call(self, message, member, args):
         if member == "Answer":  # (method, silence: "reply", "response" or none, response code)
-            self.silence[args[0]] = args[1]
-            self.codes[args[0]] = int(args[2])
+            self.answers[args[0]] = (args[1], int(args[2]))
         elif member == "SetTrigger":
             self.triggers[args[0]] = args[1]
         elif member == "Activate":

@@ -22,9 +22,7 @@ inline bool startSway(QProcess &sway, const QString &configPath, const QByteArra
     if (QFile file(configPath); !file.open(QIODevice::WriteOnly) || file.write("xwayland disable\n" + config) < 0)
         return false;
     qputenv("SWAYSOCK", QFile::encodeName(socket));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    sway.setProcessEnvironment(env);
+    qunsetenv("WAYLAND_DISPLAY"); // set again below, to sway's own
     // A test that crashes must not leave sway holding the harness's output open.
     sway.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     sway.setProcessChannelMode(QProcess::ForwardedErrorChannel);
