@@ -14,27 +14,20 @@ using hardening::xdotool;
 
 namespace {
 
-constexpr quint32 kKeyE = 14;
-constexpr quint32 kKeyR = 15;
-constexpr quint32 kKeyO = 31;
+constexpr quint32 kKeyE = 14, kKeyR = 15, kKeyO = 31;
+constexpr quint32 kCtrlAlt = Modifier::Control | Modifier::Option;
 
 // What a window manager does when the user clicks the close button.
 void requestClose(xcb_connection_t *connection, quint32 window)
 {
     auto atom = [&](const char *name) {
-        xcb_intern_atom_reply_t *reply =
-            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, strlen(name), name), nullptr);
-        const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        free(reply);
-        return result;
+        const QScopedPointer<xcb_intern_atom_reply_t, QScopedPointerPodDeleter> reply(
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, strlen(name), name), nullptr));
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     };
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = atom("WM_PROTOCOLS");
-    event.data.data32[0] = atom("WM_DELETE_WINDOW");
-    event.data.data32[1] = XCB_CURRENT_TIME;
+    const xcb_client_message_event_t event{.response_type = XCB_CLIENT_MESSAGE, .format = 32, .sequence = 0,
+                                           .window = window, .type = atom("WM_PROTOCOLS"),
+                                           .data = {.data32 = {atom("WM_DELETE_WINDOW"), XCB_CURRENT_TIME}}};
     xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
     xcb_flush(connection);
 }
@@ -43,15 +36,13 @@ void requestClose(xcb_connection_t *connection, quint32 window)
 bool keyboardGrabbed(xcb_connection_t *connection)
 {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
+    const QScopedPointer<xcb_grab_keyboard_reply_t, QScopedPointerPodDeleter> reply(xcb_grab_keyboard_reply(
         connection,
-        xcb_grab_keyboard(connection, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
-    const bool grabbed = reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+        xcb_grab_keyboard(connection, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
     if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS)
         xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
     xcb_flush(connection);
-    free(reply);
-    return grabbed;
+    return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
 }
 
 } // namespace
@@ -71,11 +62,10 @@ private slots:
         const QString command = QStringLiteral("echo >> \"%1/fired-${QT_QPA_PLATFORM-unset}.log\"").arg(m_dir.path());
         const QUuid logId = QUuid::createUuid();
         const ShortcutItem shortcut{logId, QStringLiteral("Log"), true, ActionType::RunCommand, command,
-                                    kKeyE, Modifier::Control | Modifier::Option};
+                                    kKeyE, kCtrlAlt};
         const QString otherLog = m_dir.filePath(QStringLiteral("other.log"));
         const ShortcutItem other{QUuid::createUuid(), QStringLiteral("Other"), true, ActionType::RunCommand,
-                                 QStringLiteral("echo other >> '%1'").arg(otherLog), kKeyO,
-                                 Modifier::Control | Modifier::Option};
+                                 QStringLiteral("echo other >> '%1'").arg(otherLog), kKeyO, kCtrlAlt};
         m_app.setProcessChannelMode(QProcess::ForwardedChannels);
         QVERIFY(hardening::startProgram(m_app, m_dir, {shortcut, other}));
         QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != 0, 15000);
@@ -84,14 +74,13 @@ private slots:
         QVERIFY(pressUntilFired(QStringLiteral("ctrl+alt+e")));
 
         // A second launch runs a shortcut by name or id; an unknown one is reported on one line.
-        int before = fired();
-        QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log")}), 0);
-        QTRY_COMPARE(fired(), before + 1);
-        before = fired();
-        QCOMPARE(trigger({QStringLiteral("--run"), logId.toString(QUuid::WithoutBraces)}), 0);
-        QTRY_COMPARE(fired(), before + 1);
-        QByteArray output;
-        QByteArray errors;
+        int before = 0;
+        for (const QString &run : {QStringLiteral("Log"), logId.toString(QUuid::WithoutBraces)}) {
+            before = fired();
+            QCOMPARE(trigger({QStringLiteral("--run"), run}), 0);
+            QTRY_COMPARE(fired(), before + 1);
+        }
+        QByteArray output, errors;
         QCOMPARE(trigger({QStringLiteral("--run"), QStringLiteral("Log\" 'x'\nLog")}, nullptr, &errors), 1);
         QCOMPARE(errors.count('\n'), 1);
         QVERIFY2(errors.contains("Log\" 'x'\\nLog"), errors.constData());
@@ -145,7 +134,7 @@ private slots:
         };
         // A combination another shortcut holds is recorded; its own grab does not fire meanwhile (the
         // later run of the recorded shortcut's command marks that earlier key events were handled).
-        QVERIFY(record(QStringLiteral("ctrl+alt+o"), kKeyO, Modifier::Control | Modifier::Option));
+        QVERIFY(record(QStringLiteral("ctrl+alt+o"), kKeyO, kCtrlAlt));
         QVERIFY(record(QStringLiteral("ctrl+shift+r"), kKeyR, Modifier::Control | Modifier::Shift));
         QVERIFY(pressUntilFired(QStringLiteral("ctrl+shift+r")));
         QCOMPARE(hardening::lineCount(otherLog), 0);

@@ -4,7 +4,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <sys/prctl.h>
@@ -19,14 +18,11 @@ namespace zl::test {
 inline bool startSway(QProcess &sway, const QString &configPath, const QByteArray &config, const QString &socket)
 {
     QFile::remove(socket);
-    QFile file(configPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write("xwayland disable\n" + config) < 0)
+    // Closed, and so written out, before sway reads it.
+    if (QFile file(configPath); !file.open(QIODevice::WriteOnly) || file.write("xwayland disable\n" + config) < 0)
         return false;
-    file.close();
     qputenv("SWAYSOCK", QFile::encodeName(socket));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    sway.setProcessEnvironment(env);
+    qunsetenv("WAYLAND_DISPLAY"); // set again below, to sway's own
     // A test that crashes must not leave sway holding the harness's output open.
     sway.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     sway.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -34,8 +30,8 @@ inline bool startSway(QProcess &sway, const QString &configPath, const QByteArra
     sway.start(QStringLiteral("sway"), {QStringLiteral("-c"), configPath});
     const QDir runtime(qEnvironmentVariable("XDG_RUNTIME_DIR"));
     for (QDeadlineTimer deadline(20000); !deadline.hasExpired() && sway.state() != QProcess::NotRunning;) {
-        const QStringList displays = runtime.entryList({QStringLiteral("wayland-*")}, QDir::System)
-                                         .filter(QRegularExpression(QStringLiteral("^wayland-\\d+$")));
+        // Not its lock file, wayland-N.lock.
+        const QStringList displays = runtime.entryList({QStringLiteral("wayland-?")}, QDir::System);
         if (QFileInfo::exists(socket) && !displays.isEmpty())
             return qputenv("WAYLAND_DISPLAY", displays.first().toUtf8());
         QTest::qWait(20);

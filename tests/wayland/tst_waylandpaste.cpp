@@ -75,18 +75,6 @@ private slots:
         m_sway.waitForFinished(5000);
     }
 
-    // Each paste has a sequence of its own, so that no restore still due reaches the next test.
-    void cleanup()
-    {
-        if (m_target) {
-            m_target->closeWriteChannel();
-            m_target->waitForFinished(5000);
-            m_target.reset();
-        }
-        m_appId.clear();
-        m_log.lines.clear();
-    }
-
     // Each row also restores what another client owned: wl-copy with one type, or a process of
     // ours with several, one of them empty.
     void pasteArrives_data()
@@ -114,7 +102,8 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QString, owned);
         const QString text = QStringLiteral("Grüße\t日本語 🙂\nsecond line");
-        startTarget(terminal);
+        QProcess target;
+        startTarget(target, terminal);
         m_appId = appId;
         QProcess owner;
         const PasteboardSnapshot types = severalTypes();
@@ -137,6 +126,7 @@ private slots:
             holder.start(QStringLiteral("wtype"), QStringLiteral("-M alt -P x -s 20000 -p x -m alt").split(u' '));
             QTRY_VERIFY_WITH_TIMEOUT(targetFile(QStringLiteral(".keys")).contains(QStringLiteral("Alt+X")), 10000);
         }
+        // A sequence of its own, so that no restore still due reaches the next row.
         PasteSequence paste(m_pasteboard, m_keys, m_scheduler, m_log);
         paste.paste(text, true);
         QTRY_VERIFY2_WITH_TIMEOUT(targetFile().endsWith(text + u'\n'), qPrintable(targetFile(QStringLiteral(".keys"))),
@@ -144,6 +134,8 @@ private slots:
         // Exactly the chord's modifiers, none of the other keyboard's.
         QVERIFY2(targetFile(QStringLiteral(".keys")).endsWith(keys), qPrintable(targetFile(QStringLiteral(".keys"))));
         QTRY_COMPARE_WITH_TIMEOUT(clipboard(), before, 10000);
+        target.closeWriteChannel();
+        target.waitForFinished(5000);
     }
 
     // What the paste sequence asks between chord and restore: a copy made meanwhile, who read the text,
@@ -185,18 +177,15 @@ private slots:
     }
 
 private:
-    void startTarget(bool terminal)
+    void startTarget(QProcess &target, bool terminal)
     {
         QFile::remove(m_out);
         QFile::remove(m_out + QStringLiteral(".keys"));
-        m_target = std::make_unique<QProcess>();
-        m_target->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QStringList args{m_out};
-        if (terminal)
-            args << QStringLiteral("--terminal");
-        m_target->start(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_paste_target"), args);
-        QVERIFY(m_target->waitForStarted());
-        const QString focus = QStringLiteral("[pid=%1] focus").arg(m_target->processId());
+        target.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        target.start(QCoreApplication::applicationDirPath() + QStringLiteral("/zl_paste_target"),
+                     terminal ? QStringList{m_out, QStringLiteral("--terminal")} : QStringList{m_out});
+        QVERIFY(target.waitForStarted());
+        const QString focus = QStringLiteral("[pid=%1] focus").arg(target.processId());
         QTRY_VERIFY_WITH_TIMEOUT(
             test::runToolServing(QStringLiteral("swaymsg"), {QStringLiteral("-r"), focus}).contains("true"), 10000);
         QTRY_VERIFY(QFile::exists(m_out));
@@ -209,18 +198,15 @@ private:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
-
     // Every type of the clipboard with its bytes, as wl-paste sees them.
     Types clipboard()
     {
         Types types;
-        const QByteArray names = test::runToolServing(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
-        for (const QByteArray &name : names.split('\n')) {
-            const QString type = QString::fromUtf8(name);
-            if (!type.isEmpty())
-                types.insert(type, test::runToolServing(QStringLiteral("wl-paste"),
-                                           {QStringLiteral("--no-newline"), QStringLiteral("--type"), type}));
-        }
+        const QString names =
+            QString::fromUtf8(test::runToolServing(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")}));
+        for (const QString &type : names.split(u'\n', Qt::SkipEmptyParts))
+            types.insert(type, test::runToolServing(QStringLiteral("wl-paste"),
+                                                    {QStringLiteral("--no-newline"), QStringLiteral("--type"), type}));
         return types;
     }
 
@@ -237,7 +223,6 @@ private:
     QTemporaryDir m_dir;
     QString m_out = m_dir.filePath(QStringLiteral("target.txt"));
     QProcess m_sway;
-    std::unique_ptr<QProcess> m_target;
     QString m_appId;
     EventLoopScheduler m_scheduler;
     FakeLogSink m_log;

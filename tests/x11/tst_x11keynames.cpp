@@ -19,8 +19,6 @@ class X11KeyNamesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanupTestCase() { QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
-
     void keyNames_data()
     {
         QTest::addColumn<QString>("layout");
