@@ -14,9 +14,7 @@
 #include <unistd.h>
 
 using namespace zl;
-using test::names;
-using test::shortcut;
-using test::storedBytes;
+using namespace zl::test;
 
 class TestStore : public QObject
 {
@@ -123,7 +121,7 @@ private slots:
         QFETCH(QVariant, stored);
         QFETCH(QString, loaded);
         writeStored(stored);
-        const QStringList out = driver(QStringLiteral("load"), path());
+        const QStringList out = driver(QStringLiteral("load"));
         QCOMPARE(out.last(), QStringLiteral("count 1"));
         QCOMPARE(names(SettingsStore(m_login, path()).shortcuts()), QStringList{loaded.isNull() ? "Email" : loaded});
         if (!loaded.isNull()) {
@@ -191,7 +189,7 @@ private slots:
         };
         const QByteArray before = bytesOf();
 
-        const QString out = driver(QStringLiteral("edit"), file, true).join(u'\n');
+        const QString out = driver(QStringLiteral("edit"), true).join(u'\n');
         QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY2(out.contains(QStringLiteral("kept 2")), qPrintable(out));
         if (line.isEmpty()) {
@@ -259,7 +257,22 @@ private:
     {
         QSettings(path(), QSettings::NativeFormat).setValue(QStringLiteral("shortcuts.v1"), value);
     }
-    QStringList driver(const QString &mode, const QString &file, bool asNobody = false);
+    // Runs the store driver on the settings file, as "nobody" if asked and we are root; its output lines.
+    QStringList driver(const QString &mode, bool asNobody = false)
+    {
+        QStringList arguments{QStringLiteral(ZL_STORE_DRIVER), mode, path()};
+        if (asNobody && geteuid() == 0) {
+            // The build folder may be closed to nobody (a checkout under /root): run a copy.
+            const QString copy = m_dir->filePath(QStringLiteral("store_driver"));
+            QFile::copy(arguments.first(), copy);
+            QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+            arguments = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", copy, mode, path()};
+        }
+        // Without options setpriv only runs the program.
+        const ToolResult result = runTool(QStringLiteral("setpriv"), arguments, 30000);
+        return result.exitCode == 0 ? QString::fromUtf8(result.output).split(u'\n', Qt::SkipEmptyParts)
+                                    : QStringList{QStringLiteral("driver failed")};
+    }
     // The one file in the settings folder whose name matches pattern, when it is the owner's alone.
     std::pair<QString, QByteArray> keptAside(const QString &pattern) const
     {
@@ -297,27 +310,6 @@ void TestStore::storedList_data()
         R"("isEnabled":true,"actionType":"pasteText","payload":"","keyCode":0,"modifiers":0}])")) << QString();
     QTest::newRow("invalid UTF-8") << QVariant(head + "bad \xff\xfe \xc3" + tail) << QString();
     QTest::newRow("overlong UTF-8") << QVariant(head + "\xc0\xaf" + tail) << QString();
-}
-
-// Runs the store driver, as "nobody" if asked and we are root; its output lines.
-QStringList TestStore::driver(const QString &mode, const QString &file, bool asNobody)
-{
-    QString program = QStringLiteral(ZL_STORE_DRIVER);
-    QStringList arguments{mode, file};
-    if (asNobody && geteuid() == 0) {
-        // The build folder may be closed to nobody (a checkout under /root): run a copy.
-        const QString copy = m_dir->filePath(QStringLiteral("store_driver"));
-        if (!QFile::exists(copy) && QFile::copy(program, copy))
-            QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-        arguments = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", copy} + arguments;
-        program = QStringLiteral("setpriv");
-    }
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return {QStringLiteral("driver failed")};
-    return QString::fromUtf8(process.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
 QTEST_GUILESS_MAIN(TestStore)
