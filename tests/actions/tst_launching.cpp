@@ -93,11 +93,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("payload");
         QTest::addColumn<QString>("mark");
         QTest::addColumn<QString>("content");
-        QTest::addColumn<QString>("shell"); // none: the recording one
+        QTest::addColumn<QString>("shell");
         QTest::addColumn<QString>("folder"); // of a program named as the payload, if any
         // "@" stands for the temporary root; each mark file is written by what was launched.
-        const auto row = [](const char *name, const QString &payload, const QString &mark, const QString &content) {
-            QTest::newRow(name) << payload << mark << content << QString() << QString();
+        const auto row = [this](const char *name, const QString &payload, const QString &mark, const QString &content) {
+            QTest::newRow(name) << payload << mark << content << path(u"recording/sh"_s) << QString();
         };
         row("desktop-file ID", u"org.zl.ById"_s, u"byid"_s, u"byid\n"_s);
         row("ID of an entry in a subfolder", u"sub/named"_s, u"named"_s, u"named\n"_s);
@@ -134,8 +134,7 @@ private Q_SLOTS:
         QFETCH(QString, content);
         QFETCH(QString, shell);
         QFETCH(QString, folder);
-        if (!shell.isEmpty())
-            qputenv("SHELL", shell.toUtf8());
+        qputenv("SHELL", shell.toUtf8());
         if (!folder.isEmpty())
             write(folder + u'/' + payload, "#!/bin/sh\necho ran > " + bytes(u"marks/literal"_s) + "\n");
         run(ActionType::LaunchApp, payload.replace(u'@', m_root.path()));
@@ -234,8 +233,7 @@ private Q_SLOTS:
                                                   "ls /proc/self/fd >>OUT/probe\n"
                                                   "readlink /proc/self/fd/0 /proc/self/fd/2 >>OUT/probe\n"
                                                   "echo \"$ZL_LOGIN\" >OUT/pid\n"
-                                                  "echo run >>OUT/runs")
-                                    .replace(u"OUT"_s, QString::fromUtf8(out));
+                                                  "echo run >>OUT/runs").replace(u"OUT"_s, QString::fromUtf8(out));
         const auto lines = [&](const char *file) {
             return read(home + u'/' + QLatin1StringView(file)).split(u'\n', Qt::SkipEmptyParts);
         };
@@ -290,9 +288,8 @@ private:
     {
         QFile out(path(relative));
         QVERIFY(QDir().mkpath(QFileInfo(out).path()));
-        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        out.write(content);
-        out.close();
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(content) == content.size());
+        // Closed on return, before anything runs it.
         if (executable)
             QVERIFY(out.setPermissions(out.permissions() | QFileDevice::ExeOwner));
     }
