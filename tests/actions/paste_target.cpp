@@ -17,6 +17,7 @@
 #include <xcb/xkb.h>
 #undef explicit
 
+#include <cstdio>
 #include <cstdlib>
 
 #include <unistd.h>
@@ -69,7 +70,7 @@ int main(int argc, char **argv)
     target.activateWindow();
     target.setFocus();
 
-    // The test sends a line and waits for its ack; the end of input quits.
+    // The test sends a line and waits for its echo on standard output; the end of input quits.
     QFile input;
     input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
     QSocketNotifier notifier(STDIN_FILENO, QSocketNotifier::Read);
@@ -91,9 +92,8 @@ int main(int argc, char **argv)
             app.quit();
             return;
         }
-        QFile ack(args.value(1) + QStringLiteral(".ack"));
-        if (ack.open(QIODevice::WriteOnly | QIODevice::Append))
-            ack.write(command + '\n');
+        std::printf("%s\n", command.constData());
+        std::fflush(stdout);
     });
     target.save();
     return app.exec();
