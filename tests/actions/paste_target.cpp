@@ -30,14 +30,11 @@ public:
     Target(const QString &out, bool terminal) : m_out(out), m_keys(out + QStringLiteral(".keys")), m_terminal(terminal)
     {
         m_keys.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
-        connect(this, &QPlainTextEdit::textChanged, this, &Target::save);
-    }
-
-    void save()
-    {
-        QSaveFile file(m_out);
-        if (file.open(QIODevice::WriteOnly) && file.write(toPlainText().toUtf8()) >= 0)
-            file.commit();
+        connect(this, &QPlainTextEdit::textChanged, this, [this] {
+            QSaveFile file(m_out);
+            if (file.open(QIODevice::WriteOnly) && file.write(toPlainText().toUtf8()) >= 0)
+                file.commit();
+        });
     }
 
 protected:
@@ -95,6 +92,5 @@ int main(int argc, char **argv)
         std::printf("%s\n", command.constData());
         std::fflush(stdout);
     });
-    target.save();
     return app.exec();
 }

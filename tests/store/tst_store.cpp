@@ -113,6 +113,24 @@ private slots:
         QVERIFY(again.launchAtLogin());
         QCOMPARE(again.remoteDesktopToken(), QStringLiteral("token-1"));
         QVERIFY(m_login.calls.isEmpty());
+
+        // An unparseable settings file is copied aside and the sample takes its place. Start-up removes no
+        // file it cannot prove its own: these are a person's, even in the shape of Qt's temporary copies.
+        const QByteArray original = "[General\nshortcuts.v1=@ByteArray(\x01\x02\n\xff\xfe junk";
+        const QStringList planted{"zephyrlatch.conf.backup", "zephyrlatch.conf.old123", "zephyrlatch.conf.qaLUKa"};
+        for (const QString &name : QStringList{"zephyrlatch.conf"} + planted) {
+            QFile file(folder() + u'/' + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(name == QLatin1StringView("zephyrlatch.conf") ? original : name.toUtf8());
+            QVERIFY(file.flush() && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        }
+        SettingsStore rescued(m_login, path());
+        rescued.addShortcut(shortcut("x"));
+        QCOMPARE(onDisk(), (QStringList{"Email", "x"}));
+        QCOMPARE(keptAside(QStringLiteral("zephyrlatch.conf.unreadable-*")).second, original);
+        for (const QString &name : planted)
+            QCOMPARE(keptAside(name).second, name.toUtf8());
     }
 
     void storedList_data();
@@ -138,28 +156,6 @@ private slots:
         QVERIFY2(out.first().contains(name), qPrintable(out.first()));
     }
 
-    // An unparseable settings file is copied aside and the sample takes its place. Start-up removes no
-    // file it cannot prove its own: these are a person's, even in the shape of Qt's temporary copies.
-    void startKeepsWhatItCannotRead()
-    {
-        QVERIFY(QDir().mkpath(folder()));
-        const QByteArray original = "[General\nshortcuts.v1=@ByteArray(\x01\x02\n\xff\xfe junk";
-        const QStringList planted{"zephyrlatch.conf.backup", "zephyrlatch.conf.old123", "zephyrlatch.conf.qaLUKa"};
-        for (const QString &name : QStringList{"zephyrlatch.conf"} + planted) {
-            QFile file(folder() + u'/' + name);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(name == QLatin1StringView("zephyrlatch.conf") ? original : name.toUtf8());
-            QVERIFY(file.flush() && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
-            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
-        }
-        SettingsStore store(m_login, path());
-        store.addShortcut(shortcut("x"));
-        QCOMPARE(onDisk(), (QStringList{"Email", "x"}));
-        QCOMPARE(keptAside(QStringLiteral("zephyrlatch.conf.unreadable-*")).second, original);
-        for (const QString &name : planted)
-            QCOMPARE(keptAside(name).second, name.toUtf8());
-    }
-
     // A settings file or folder that is read-only or unreadable (as another user's is): the store keeps
     // running with the edit in memory, says so in one line and changes nothing on disk.
     void troubledSettingsFile_data()
@@ -183,11 +179,8 @@ private slots:
         if (geteuid() == 0) // everything belongs to the runner; the trouble is made afterwards
             QProcess::execute(QStringLiteral("chown"), {"-R", "nobody:nogroup", m_dir->path()});
         QVERIFY(QFile::setPermissions(onFolder ? folder() : file, permissions));
-        const auto bytesOf = [&file] {
-            QFile original(file);
-            return original.open(QIODevice::ReadOnly) ? original.readAll() : QByteArray();
-        };
-        const QByteArray before = bytesOf();
+        // Any write would carry the added shortcut.
+        const QByteArray before = storedBytes(file);
 
         const QString out = driver(QStringLiteral("edit"), true).join(u'\n');
         QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -198,7 +191,7 @@ private slots:
             return;
         }
         QVERIFY2(out.contains(line) && out.contains(file), qPrintable(out));
-        QCOMPARE(bytesOf(), before);
+        QCOMPARE(storedBytes(file), before);
     }
 
     // SIGKILL at random moments during a burst of saves: the file must always load, holding the last
