@@ -174,24 +174,23 @@ private slots:
         QFETCH(bool, onFolder);
         QFETCH(QFile::Permissions, permissions);
         QFETCH(QString, line);
-        const QString file = path();
-        writeStored(ShortcutItem::encodeList({shortcut(QStringLiteral("mine"))}));
+        // Any write would carry the added shortcut.
+        const QByteArray mine = ShortcutItem::encodeList({shortcut(QStringLiteral("mine"))});
+        writeStored(mine);
         if (geteuid() == 0) // everything belongs to the runner; the trouble is made afterwards
             QProcess::execute(QStringLiteral("chown"), {"-R", "nobody:nogroup", m_dir->path()});
-        QVERIFY(QFile::setPermissions(onFolder ? folder() : file, permissions));
-        // Any write would carry the added shortcut.
-        const QByteArray before = storedBytes(file);
+        QVERIFY(QFile::setPermissions(onFolder ? folder() : path(), permissions));
 
         const QString out = driver(QStringLiteral("edit"), true).join(u'\n');
         QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY2(out.contains(QStringLiteral("kept 2")), qPrintable(out));
         if (line.isEmpty()) {
             QVERIFY2(!out.contains(QStringLiteral("Failed")), qPrintable(out));
-            QCOMPARE(ShortcutItem::decodeList(storedBytes(file), nullptr).value_or(QList<ShortcutItem>()).size(), 2);
+            QCOMPARE(ShortcutItem::decodeList(storedBytes(path()), nullptr).value_or(QList<ShortcutItem>()).size(), 2);
             return;
         }
-        QVERIFY2(out.contains(line) && out.contains(file), qPrintable(out));
-        QCOMPARE(storedBytes(file), before);
+        QVERIFY2(out.contains(line) && out.contains(path()), qPrintable(out));
+        QCOMPARE(storedBytes(path()), mine);
     }
 
     // SIGKILL at random moments during a burst of saves: the file must always load, holding the last
