@@ -73,7 +73,6 @@ private Q_SLOTS:
     // Leaves keyboard and layout as the next test expects them even after a failure.
     void cleanup()
     {
-        stopTarget();
         m_log.lines.clear();
         QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us"}), 0);
         const bool held = m_keys.modifiersHeld();
@@ -261,9 +260,11 @@ private:
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
     }
 
+    // The target before, if any, quits when its input ends; the last one goes with the test object.
     void startTarget(bool terminal)
     {
-        stopTarget();
+        m_target.closeWriteChannel();
+        m_target.waitForFinished(5000);
         QFile::remove(m_out);
         m_target.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         const QString name = terminal ? u"konsole"_s : u"zl_paste_target"_s;
@@ -271,13 +272,6 @@ private:
                        terminal ? QStringList{m_out, "-name", name, "--terminal"} : QStringList{m_out});
         QVERIFY(m_target.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(m_keys.focusedWindowClass().startsWith(name + u'\n'), 10000);
-    }
-
-    // The target quits when its input ends.
-    void stopTarget()
-    {
-        m_target.closeWriteChannel();
-        m_target.waitForFinished(5000);
     }
 
     // The target's text field (none before the first change), ".keys" its key presses one a line.

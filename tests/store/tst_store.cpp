@@ -142,14 +142,13 @@ private slots:
         const QStringList out = driver(QStringLiteral("load"));
         QCOMPARE(out.last(), QStringLiteral("count 1"));
         QCOMPARE(names(SettingsStore(m_login, path()).shortcuts()), QStringList{loaded.isNull() ? "Email" : loaded});
+        QCOMPARE(out.size(), loaded.isNull() ? 2 : 1);
         if (!loaded.isNull()) {
-            QCOMPARE(out.size(), 1);
             QCOMPARE(onDisk(), QStringList{loaded});
             if (loaded != QLatin1StringView("Email"))
                 QCOMPARE(storedBytes(path()), stored.toByteArray());
             return;
         }
-        QCOMPARE(out.size(), 2);
         QVERIFY2(out.first().startsWith(QStringLiteral("Failed to decode shortcuts: ")), qPrintable(out.first()));
         const auto [name, bytes] = keptAside(QStringLiteral("shortcuts.v1.undecodable-*.json"));
         QCOMPARE(bytes, stored.toByteArray());
