@@ -62,10 +62,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     Target target(args.value(1), args.contains(QStringLiteral("--terminal")));
-    target.setGeometry(0, 0, 800, 600);
     target.show();
     target.activateWindow();
-    target.setFocus();
 
     // The test sends a line and waits for its echo on standard output; the end of input quits.
     QFile input;
