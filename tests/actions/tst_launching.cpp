@@ -39,7 +39,6 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", bytes(u"data-home"_s));
         qputenv("XDG_DATA_DIRS", bytes(u"sys1"_s) + ':' + bytes(u"sys2"_s));
         qputenv("PATH", bytes(u"bin"_s) + ":/usr/bin:/bin");
-        qputenv("SHELL", bytes(u"recording/sh"_s));
         // Hostile launch names touch "pwned" in the working folder.
         QVERIFY(QDir::setCurrent(m_root.path()));
 
