@@ -17,6 +17,7 @@
 #include <xcb/xkb.h>
 #undef explicit
 
+#include <cstdio>
 #include <cstdlib>
 
 #include <unistd.h>
@@ -29,14 +30,11 @@ public:
     Target(const QString &out, bool terminal) : m_out(out), m_keys(out + QStringLiteral(".keys")), m_terminal(terminal)
     {
         m_keys.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
-        connect(this, &QPlainTextEdit::textChanged, this, &Target::save);
-    }
-
-    void save()
-    {
-        QSaveFile file(m_out);
-        if (file.open(QIODevice::WriteOnly) && file.write(toPlainText().toUtf8()) >= 0)
-            file.commit();
+        connect(this, &QPlainTextEdit::textChanged, this, [this] {
+            QSaveFile file(m_out);
+            if (file.open(QIODevice::WriteOnly) && file.write(toPlainText().toUtf8()) >= 0)
+                file.commit();
+        });
     }
 
 protected:
@@ -64,12 +62,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     Target target(args.value(1), args.contains(QStringLiteral("--terminal")));
-    target.setGeometry(0, 0, 800, 600);
     target.show();
     target.activateWindow();
-    target.setFocus();
 
-    // The test sends a line and waits for its ack; the end of input quits.
+    // The test sends a line and waits for its echo on standard output; the end of input quits.
     QFile input;
     input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
     QSocketNotifier notifier(STDIN_FILENO, QSocketNotifier::Read);
@@ -91,10 +87,8 @@ int main(int argc, char **argv)
             app.quit();
             return;
         }
-        QFile ack(args.value(1) + QStringLiteral(".ack"));
-        if (ack.open(QIODevice::WriteOnly | QIODevice::Append))
-            ack.write(command + '\n');
+        std::printf("%s\n", command.constData());
+        std::fflush(stdout);
     });
-    target.save();
     return app.exec();
 }

@@ -45,8 +45,6 @@ class TestActions : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { m = std::make_unique<Rig>(); }
-
     // Each row: what the seams were asked, stamped with the virtual time in ms. Launching and opening
     // through real desktop entries and processes is tst_launching's part, held modifiers tst_paste's.
     void dispatch_data()
@@ -93,55 +91,53 @@ private Q_SLOTS:
         QFETCH(QString, payload);
         QFETCH(std::optional<PasteboardSnapshot>, clipboard);
         QFETCH(QStringList, expected);
-
-        m->pasteboard.contents = clipboard;
-        m->run(type, payload);
-        m->scheduler.advance(5s);
-        QCOMPARE(m->journal.entries(), expected);
-        QVERIFY(m->log.lines.isEmpty());
+        Rig m;
+        m.pasteboard.contents = clipboard;
+        m.run(type, payload);
+        m.scheduler.advance(5s);
+        QCOMPARE(m.journal.entries(), expected);
+        QVERIFY(m.log.lines.isEmpty());
         const bool empty = !clipboard || clipboard->isEmpty();
-        QCOMPARE(m->pasteboard.contents, empty ? std::optional<PasteboardSnapshot>() : clipboard);
-        QCOMPARE(m->scheduler.pending(), 0u);
+        QCOMPARE(m.pasteboard.contents, empty ? std::optional<PasteboardSnapshot>() : clipboard);
+        QCOMPARE(m.scheduler.pending(), 0u);
     }
 
     // Each chord must paste its own text, and the clipboard must end as the user left it.
     void overlappingPastes()
     {
-        m->run(ActionType::PasteText, QStringLiteral("A"));
-        m->scheduler.advance(30ms);
-        m->run(ActionType::PasteText, QStringLiteral("B"));
-        m->run(ActionType::PasteTextAndEnter, QString());
-        m->scheduler.advance(90ms);
-        m->run(ActionType::PasteTextAndEnter, QStringLiteral("C"));
-        m->scheduler.advance(160ms); // t = 280: C's chord is done, its restore not yet
-        m->run(ActionType::PasteText, QStringLiteral("D"));
-        m->scheduler.advance(5s);
+        Rig m;
+        m.run(ActionType::PasteText, QStringLiteral("A"));
+        m.scheduler.advance(30ms);
+        m.run(ActionType::PasteText, QStringLiteral("B"));
+        m.run(ActionType::PasteTextAndEnter, QString());
+        m.scheduler.advance(90ms);
+        m.run(ActionType::PasteTextAndEnter, QStringLiteral("C"));
+        m.scheduler.advance(160ms); // t = 280: C's chord is done, its restore not yet
+        m.run(ActionType::PasteText, QStringLiteral("D"));
+        m.scheduler.advance(5s);
 
-        QCOMPARE(m->keys.pasted, (QStringList{"A", "B", "C", "D"}));
-        QCOMPARE(m->journal.entries().filter(QStringLiteral("return")).size(), 2);
-        QCOMPARE(m->journal.entries().filter(QStringLiteral("write")).size(), 1);
-        QCOMPARE(m->pasteboard.contents, std::optional(kUserClipboard));
+        QCOMPARE(m.keys.pasted, (QStringList{"A", "B", "C", "D"}));
+        QCOMPARE(m.journal.entries().filter(QStringLiteral("return")).size(), 2);
+        QCOMPARE(m.journal.entries().filter(QStringLiteral("write")).size(), 1);
+        QCOMPARE(m.pasteboard.contents, std::optional(kUserClipboard));
 
         const PasteboardSnapshot copy{{QStringLiteral("text/plain"), QByteArrayLiteral("copied")}};
-        m->run(ActionType::PasteText, QStringLiteral("A"));
-        m->run(ActionType::PasteText, QStringLiteral("B"));
-        m->scheduler.advance(30ms);
-        m->pasteboard.contents = copy;
-        m->scheduler.advance(5s);
+        m.run(ActionType::PasteText, QStringLiteral("A"));
+        m.run(ActionType::PasteText, QStringLiteral("B"));
+        m.scheduler.advance(30ms);
+        m.pasteboard.contents = copy;
+        m.scheduler.advance(5s);
         // The user's copy replaced our text already; putting the older clipboard back would lose it. A copy
         // before the restore of a single paste: tst_paste.
-        QCOMPARE(m->pasteboard.contents, std::optional(copy));
+        QCOMPARE(m.pasteboard.contents, std::optional(copy));
 
-        m->run(ActionType::PasteTextAndEnter, QStringLiteral("late"));
-        m->executor.reset();
-        m->journal.clear();
-        m->scheduler.advance(5s);
+        m.run(ActionType::PasteTextAndEnter, QStringLiteral("late"));
+        m.executor.reset();
+        m.journal.clear();
+        m.scheduler.advance(5s);
         // The steps of a paste still queued when the executor goes do nothing.
-        QVERIFY(m->journal.entries().isEmpty());
+        QVERIFY(m.journal.entries().isEmpty());
     }
-
-private:
-    std::unique_ptr<Rig> m;
 };
 
 } // namespace zl

@@ -40,7 +40,6 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", bytes(u"data-home"_s));
         qputenv("XDG_DATA_DIRS", bytes(u"sys1"_s) + ':' + bytes(u"sys2"_s));
         qputenv("PATH", bytes(u"bin"_s) + ":/usr/bin:/bin");
-        qputenv("SHELL", bytes(u"recording/sh"_s));
         // Hostile launch names touch "pwned" in the working folder.
         QVERIFY(QDir::setCurrent(m_root.path()));
 
@@ -77,11 +76,10 @@ private Q_SLOTS:
         write(u"data-home/applications/shadowed.desktop"_s, "[Desktop Entry]\nHidden=true\n", false);
     }
 
-    // Each row and test starts from the defaults, whatever shell or home the one before set.
+    // Each row and test starts from the defaults, whatever home the one before set; launch rows name their shell.
     void init()
     {
         qputenv("HOME", bytes(u"home"_s));
-        qputenv("SHELL", bytes(u"recording/sh"_s));
         qunsetenv("XDG_CONFIG_HOME");
         QDir(path(u"marks"_s)).removeRecursively();
         QVERIFY(QDir().mkpath(path(u"marks"_s)));
@@ -94,11 +92,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("payload");
         QTest::addColumn<QString>("mark");
         QTest::addColumn<QString>("content");
-        QTest::addColumn<QString>("shell"); // none: the recording one
+        QTest::addColumn<QString>("shell");
         QTest::addColumn<QString>("folder"); // of a program named as the payload, if any
         // "@" stands for the temporary root; each mark file is written by what was launched.
-        const auto row = [](const char *name, const QString &payload, const QString &mark, const QString &content) {
-            QTest::newRow(name) << payload << mark << content << QString() << QString();
+        const auto row = [this](const char *name, const QString &payload, const QString &mark, const QString &content) {
+            QTest::newRow(name) << payload << mark << content << path(u"recording/sh"_s) << QString();
         };
         row("desktop-file ID", u"org.zl.ById"_s, u"byid"_s, u"byid\n"_s);
         row("ID of an entry in a subfolder", u"sub/named"_s, u"named"_s, u"named\n"_s);
@@ -135,8 +133,7 @@ private Q_SLOTS:
         QFETCH(QString, content);
         QFETCH(QString, shell);
         QFETCH(QString, folder);
-        if (!shell.isEmpty())
-            qputenv("SHELL", shell.toUtf8());
+        qputenv("SHELL", shell.toUtf8());
         if (!folder.isEmpty())
             write(folder + u'/' + payload, "#!/bin/sh\necho ran > " + bytes(u"marks/literal"_s) + "\n");
         run(ActionType::LaunchApp, payload.replace(u'@', m_root.path()));
@@ -236,8 +233,7 @@ private Q_SLOTS:
                                                   "readlink /proc/self/fd/0 /proc/self/fd/2 >>OUT/probe\n"
                                                   "grep -E '^Sig(Blk|Ign)' /proc/self/status >>OUT/probe\n"
                                                   "echo \"$ZL_LOGIN\" >OUT/pid\n"
-                                                  "echo run >>OUT/runs")
-                                    .replace(u"OUT"_s, QString::fromUtf8(out));
+                                                  "echo run >>OUT/runs").replace(u"OUT"_s, QString::fromUtf8(out));
         const auto lines = [&](const char *file) {
             return read(home + u'/' + QLatin1StringView(file)).split(u'\n', Qt::SkipEmptyParts);
         };
@@ -301,9 +297,8 @@ private:
     {
         QFile out(path(relative));
         QVERIFY(QDir().mkpath(QFileInfo(out).path()));
-        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        out.write(content);
-        out.close();
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(content) == content.size());
+        // Closed on return, before anything runs it.
         if (executable)
             QVERIFY(out.setPermissions(out.permissions() | QFileDevice::ExeOwner));
     }

@@ -73,7 +73,6 @@ private Q_SLOTS:
     // Leaves keyboard and layout as the next test expects them even after a failure.
     void cleanup()
     {
-        stopTarget();
         m_log.lines.clear();
         QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us"}), 0);
         const bool held = m_keys.modifiersHeld();
@@ -84,12 +83,14 @@ private Q_SLOTS:
 
     // The hotkey rows: xdotool releases every key of the hotkey within a millisecond, while the target
     // still sees the end of our grab. The layout rows: the Dvorak group types v on the key that is . in
-    // the US group; either group may be the one in force.
+    // the US group; either group may be the one in force. The held rows: the sequence waits while the
+    // hotkey's modifiers are down, and a copy made meanwhile is the user's latest word: the restore must
+    // not overwrite it.
     void targetReceivesTextAndReturn_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("how"); // "terminal", "hotkey", variants of a layout of two US groups, or none
-        QTest::addColumn<QString>("keys"); // none: any
+        QTest::addColumn<QString>("how"); // "terminal", "hotkey", variants of a layout of two US groups, held
+        QTest::addColumn<QString>("keys"); // none: any, as long as the one paste chord is Control+V alone
         const QString chord = u"Ctrl+Control\nCtrl+V\nReturn\n"_s;
         QTest::newRow("non-ASCII, several lines") << u"Grüße, 日本語 ✓\n  line\t tab\nthird 🙂"_s << "" << chord;
         QString big;
@@ -102,6 +103,10 @@ private Q_SLOTS:
         QTest::newRow("hotkey released at once, text and Return") << "quick" << "hotkey" << "";
         QTest::newRow("us, dvorak active") << "grouped" << ",dvorak" << "";
         QTest::newRow("dvorak, us active") << "grouped" << "dvorak," << "";
+        QTest::newRow("held, released while the chord waits") << "held" << "held" << "";
+        // Control+Alt+V is an editor command, not a paste.
+        QTest::newRow("held past the wait") << "held" << "held past the wait" << "";
+        QTest::newRow("held, the user copies while the chord waits") << "held" << "held, copy" << "";
     }
 
     void targetReceivesTextAndReturn()
@@ -109,21 +114,48 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, how);
         QFETCH(QString, keys);
+        const bool held = how.startsWith("held"_L1), gaveUp = how == "held past the wait"_L1;
+        const QByteArray copy = how == "held, copy"_L1 ? "copied" : "mine"; // the clipboard at the end
         if (how == "terminal"_L1)
             startTarget(true);
         if (how.contains("dvorak"_L1)) {
             QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "us,us", "-variant", how}), 0);
             targetCommand("group 1");
         }
+        if (held) {
+            copyWithXclip("mine");
+            test::runToolServing("xdotool", {"keydown", "ctrl", "alt", "super"});
+            QTRY_VERIFY(m_keys.modifiersHeld());
+        }
         m_hotkeyText = text;
         if (how == "hotkey"_L1)
             test::runToolServing("xdotool", {"key", "ctrl+super+x"});
         else
             m_sequence->paste(text, true);
-        QTRY_COMPARE_WITH_TIMEOUT(targetFile(), text + u'\n', 10000);
-        QCOMPARE(targetFile(".keys").count(u"Return"_s), 1);
+        if (held) {
+            if (copy != "mine")
+                copyWithXclip(copy);
+            // Released once the sequence has polled the keys for 0.2 s, or once it gave up.
+            if (gaveUp)
+                QTRY_COMPARE_WITH_TIMEOUT(m_log.lines.size(), 1, 5000);
+            else
+                QTRY_VERIFY(m_scheduler->ran >= 20);
+            test::runToolServing("xdotool", {"keyup", "ctrl", "alt", "super"});
+            QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
+            QCOMPARE(clipboardText(), copy);
+            // xdotool's Escape arrives after every key of ours.
+            test::runToolServing("xdotool", {"key", "Escape"});
+            QTRY_VERIFY(targetFile(".keys").endsWith(u"Esc\n"_s));
+        }
+        const QString typed = gaveUp ? QString() : (copy == "mine" ? text : u"copied"_s) + u'\n';
+        QTRY_COMPARE_WITH_TIMEOUT(targetFile(), typed, 10000);
+        QCOMPARE(targetFile(".keys").count(u"Return"_s), gaveUp ? 0 : 1);
         if (!keys.isEmpty())
             QCOMPARE(targetFile(".keys"), keys);
+        else
+            QCOMPARE(targetFile(".keys").split(u'\n').filter(u"V"_s),
+                     gaveUp || text.isEmpty() ? QStringList() : QStringList{"Ctrl+V"});
+        QCOMPARE(m_log.lines.size(), gaveUp ? 1 : 0);
     }
 
     void clipboardIsRestoredByteForByte_data()
@@ -131,16 +163,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("owner");
         QTest::addColumn<PasteboardSnapshot>("formats");
         // What the target's "own" command offers.
-        QTest::newRow("Qt client, three formats")
-            << "qt"
+        QTest::newRow("Qt client, three formats") << "qt"
             << PasteboardSnapshot{{"UTF8_STRING", "pläin\n"},
                                   {"text/html", "<p>h\xc3\xa4</p>"},
                                   {"image/png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\0IEND", 16)}};
         // This process's own windows answer only from its event loop, which a blocking read would stall.
         QTest::newRow("this process") << "here" << PasteboardSnapshot{{"UTF8_STRING", "our own ✓"}};
         const QByteArray html = QByteArray("\xff\xfe<\0b\0>\0\xfc\0<\0/\0b\0>\0", 18);
-        QTest::newRow("raw: bytes that are no UTF-8, trailing NUL, UTF-16 HTML, own type, empty, 32-bit units")
-            << "raw"
+        QTest::newRow("raw: bytes that are no UTF-8, trailing NUL, UTF-16 HTML, own type, empty, 32-bit units") << "raw"
             << PasteboardSnapshot{{"UTF8_STRING", "\xff\xfe" "ab"},
                                   {"STRING", QByteArray("abc\0", 4)},
                                   {"text/html", html},
@@ -194,47 +224,6 @@ private Q_SLOTS:
             QCOMPARE(readBack(target), bytes);
     }
 
-    // The sequence waits while the hotkey's modifiers are down. A copy made meanwhile is the user's latest
-    // word: the restore must not overwrite it.
-    void heldModifiers_data()
-    {
-        QTest::addColumn<bool>("released");
-        QTest::addColumn<QByteArray>("copy");
-        QTest::addColumn<QString>("pasted");
-        QTest::newRow("released while the chord waits") << true << QByteArray() << "held";
-        // Control+Alt+V is an editor command, not a paste.
-        QTest::newRow("held past the wait") << false << QByteArray() << QString();
-        QTest::newRow("user copies while the chord waits") << true << QByteArray("copied") << "copied";
-    }
-
-    void heldModifiers()
-    {
-        QFETCH(bool, released);
-        QFETCH(QByteArray, copy);
-        QFETCH(QString, pasted);
-        copyWithXclip("mine");
-        test::runToolServing("xdotool", {"keydown", "ctrl", "alt", "super"});
-        QTRY_VERIFY(m_keys.modifiersHeld());
-        m_sequence->paste(u"held"_s, false);
-        if (!copy.isEmpty())
-            copyWithXclip(copy);
-        // Released once the sequence has polled the keys for 0.2 s, or once it gave up.
-        if (released)
-            QTRY_VERIFY(m_scheduler->ran >= 20);
-        else
-            QTRY_COMPARE_WITH_TIMEOUT(m_log.lines.size(), 1, 5000);
-        test::runToolServing("xdotool", {"keyup", "ctrl", "alt", "super"});
-        QTRY_COMPARE_WITH_TIMEOUT(m_scheduler->pending, 0, 5000);
-        QCOMPARE(clipboardText(), copy.isEmpty() ? QByteArray("mine") : copy);
-        // xdotool's Escape arrives after every key of ours.
-        test::runToolServing("xdotool", {"key", "Escape"});
-        QTRY_VERIFY(targetFile(".keys").endsWith(u"Esc\n"_s));
-        QCOMPARE(targetFile(), pasted);
-        QCOMPARE(targetFile(".keys").split(u'\n').filter(u"V"_s),
-                 released ? QStringList{"Ctrl+V"} : QStringList());
-        QCOMPARE(m_log.lines.size(), released ? 0 : 1);
-    }
-
     // A display without XTEST (ctest runs this function alone as tst_paste_without_xtest): a fake-input
     // request there would break the connection and end the program.
     void withoutXtest()
@@ -271,9 +260,11 @@ private:
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
     }
 
+    // The target before, if any, quits when its input ends; the last one goes with the test object.
     void startTarget(bool terminal)
     {
-        stopTarget();
+        m_target.closeWriteChannel();
+        m_target.waitForFinished(5000);
         QFile::remove(m_out);
         m_target.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         const QString name = terminal ? u"konsole"_s : u"zl_paste_target"_s;
@@ -281,28 +272,21 @@ private:
                        terminal ? QStringList{m_out, "-name", name, "--terminal"} : QStringList{m_out});
         QVERIFY(m_target.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(m_keys.focusedWindowClass().startsWith(name + u'\n'), 10000);
-        QTRY_VERIFY(QFile::exists(m_out));
     }
 
-    // The target quits when its input ends.
-    void stopTarget()
-    {
-        m_target.closeWriteChannel();
-        m_target.waitForFinished(5000);
-    }
-
-    // The target's text field, ".keys" its key presses one a line, ".ack" its answered commands.
+    // The target's text field (none before the first change), ".keys" its key presses one a line.
     QString targetFile(const QString &suffix = {}) const
     {
         QFile file(m_out + suffix);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
+    // The target echoes each command it has carried out.
     void targetCommand(const QByteArray &line)
     {
-        QFile::remove(m_out + ".ack");
         m_target.write(line + '\n');
-        QTRY_VERIFY(QFile::exists(m_out + ".ack"));
+        QTRY_VERIFY(m_target.canReadLine());
+        QCOMPARE(m_target.readLine(), line + '\n');
     }
     void copyWithXclip(const QByteArray &bytes)
     {

@@ -21,11 +21,9 @@ inline QList<ShortcutItem> series(int step)
 // The step a list of the series belongs to, or -1 for any other list.
 inline int seriesStep(const QList<ShortcutItem> &list)
 {
-    if (list.isEmpty())
-        return -1;
-    bool ok = false;
-    const int step = list.first().name.section(u' ', 1).toInt(&ok);
-    return ok && list.first().name.startsWith(QLatin1StringView("step ")) && series(step) == list ? step : -1;
+    // A name that is no step reads as step 0, whose list then differs.
+    const int step = list.isEmpty() ? -1 : list.first().name.section(u' ', 1).toInt();
+    return step >= 0 && series(step) == list ? step : -1;
 }
 
 } // namespace zl::hardening

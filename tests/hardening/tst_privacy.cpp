@@ -40,8 +40,7 @@ private slots:
         nobody.start(QStringLiteral("setpriv"),
                      {"--reuid=65534", "--regid=65534", "--clear-groups", "perl", "-MIO::Socket::UNIX", "-e",
                       "$s = IO::Socket::UNIX->new(Peer => $ARGV[0]) or exit 1; syswrite($s, \"show\\n\") == 5 or exit 1;"
-                      " sysread($s, $b, 1); exit 0",
-                      instance.socketPath()});
+                      " sysread($s, $b, 1); exit 0", instance.socketPath()});
         QTRY_COMPARE_WITH_TIMEOUT(nobody.state(), QProcess::NotRunning, 10000);
         QCOMPARE(nobody.exitStatus(), QProcess::NormalExit);
         QCOMPARE(nobody.exitCode(), 0);
