@@ -17,8 +17,6 @@
 #include <utility>
 #include <vector>
 
-extern char **environ;
-
 namespace zl {
 
 namespace {
