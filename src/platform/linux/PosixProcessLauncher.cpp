@@ -28,7 +28,8 @@ QString errorText(const QString &program, int error)
 
 // vfork, not posix_spawn: the child borrows our stack, where glibc maps and unmaps one per start,
 // and the unmapping interrupts every other thread of ours. Kept apart so that no caller's variable
-// lives across the vfork. A process id, or -1; *error is set when the start failed.
+// lives across the vfork. *error is set (and the process id, if any, is that of an ended child) when
+// the start failed.
 [[gnu::noinline]] pid_t forkExec(const char *file, char *const *argv, int channel, int *error)
 {
     // Every signal stays blocked until the child has reset the handlers: until it execs it runs on
@@ -139,10 +140,9 @@ std::optional<QString> PosixProcessLauncher::spawn(const QString &program, const
 
     int childError = 0;
     const pid_t pid = forkExec(file.constData(), argv.data(), channel, &childError);
-    if (pid < 0)
-        return errorText(program, childError);
     if (childError != 0) {
-        waitpid(pid, nullptr, 0);
+        if (pid > 0)
+            waitpid(pid, nullptr, 0);
         return errorText(program, childError);
     }
     started = pid;
