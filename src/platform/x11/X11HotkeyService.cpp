@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace zl {
 
@@ -378,15 +379,26 @@ void X11HotkeyService::releasePending()
 void X11HotkeyService::regrabAll()
 {
     releasePending();
-    for (auto &[ref, registration] : m_registrations)
-        ungrab(registration.keycode, registration.grabbedStates);
     readModifierMap();
+    // Only grabs whose modifier states moved are renewed: a press between the ungrab and the grab
+    // is lost, and the keyboard sends these notifications with nothing moved every time input
+    // switches between devices (a synthetic key after a typed one). All are let go before any is
+    // taken again, since one combination's new states may be another's old ones.
+    std::vector<Registration *> moved;
+    for (auto &[ref, registration] : m_registrations) {
+        if (registration.grabbedStates != grabStates(registration.modifiers)) {
+            ungrab(registration.keycode, registration.grabbedStates);
+            moved.push_back(&registration);
+        }
+    }
     // A grab lost here (another client took the combination meanwhile) stays lost until the
-    // list is registered anew; the registration keeps its handle so unregistering still works.
-    for (auto &[ref, registration] : m_registrations)
-        grab(registration);
+    // list is registered anew or the mapping changes again; the registration keeps its handle so
+    // unregistering still works.
+    for (Registration *registration : moved)
+        grab(*registration);
     xcb_flush(m_connection);
-    Q_EMIT grabsRenewed();
+    if (!moved.empty())
+        Q_EMIT grabsRenewed();
 }
 
 } // namespace zl

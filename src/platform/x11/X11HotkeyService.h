@@ -50,7 +50,7 @@ public:
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
 Q_SIGNALS:
-    /** Every grab was renewed after the keyboard mapping changed. */
+    /** The grabs were renewed after the keyboard mapping moved a modifier they use. */
     void grabsRenewed();
 
 private:
