@@ -140,8 +140,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(marks(mark).size(), 1, 10000);
         QTRY_COMPARE(read(u"marks/"_s + marks(mark).first()), content.replace(u'@', m_root.path()));
         // Launched children are reaped in batches; the fallback rows add no other way of starting one.
+        // A loaded machine can keep a login shell busy for seconds: the deadline is generous.
         if (folder.isEmpty())
-            QTRY_COMPARE(children(), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(children(), 0, 15000);
         QVERIFY(!QFileInfo::exists(path(u"pwned"_s)));
         QVERIFY(m_log.lines.isEmpty());
     }
