@@ -90,19 +90,18 @@ private slots:
             "d = display.Display(); n = d.keysym_to_keycode(XK.XK_Num_Lock)\n"
             "m = [[k for k in mod if k not in (0, n)] for mod in d.get_modifier_mapping()]\n"
             "m[X.Mod3MapIndex].append(n); raise SystemExit(d.set_modifier_mapping(m))"};
-        QTest::newRow("no lock") << QStringList() << QStringList() << false << twice << 2;
-        QTest::newRow("CapsLock") << QStringList{"Caps_Lock"} << QStringList() << false << twice << 2;
-        QTest::newRow("NumLock and CapsLock") << QStringList{"Num_Lock", "Caps_Lock"} << QStringList() << false
-                                              << twice << 2;
-        QTest::newRow("layout switched to fr, NumLock") << QStringList{"Num_Lock"} << QStringList{"setxkbmap", "fr"}
-                                                        << false << twice << 2;
-        QTest::newRow("NumLock moved to Mod3") << QStringList{"Num_Lock"} << numLockToMod3 << true << twice << 2;
-        QTest::newRow("held key repeating") << QStringList() << QStringList() << false
-            << QStringList{"keydown", kPress, "sleep", "1.5", "keyup", "26", "keyup", "super+shift"} << 1;
-        QTest::newRow("with one modifier missing") << QStringList() << QStringList() << false
-                                                   << QStringList{"key", "super+26"} << 0;
-        QTest::newRow("with an extra modifier") << QStringList() << QStringList() << false
-                                                << QStringList{"key", "ctrl+" + kPress} << 0;
+        const auto row = [](const char *name, const QStringList &locks, const QStringList &keys, int fired,
+                            const QStringList &remap = {}, bool renewed = false) {
+            QTest::newRow(name) << locks << remap << renewed << keys << fired;
+        };
+        row("no lock", {}, twice, 2);
+        row("CapsLock", {"Caps_Lock"}, twice, 2);
+        row("NumLock and CapsLock", {"Num_Lock", "Caps_Lock"}, twice, 2);
+        row("layout switched to fr, NumLock", {"Num_Lock"}, twice, 2, {"setxkbmap", "fr"});
+        row("NumLock moved to Mod3", {"Num_Lock"}, twice, 2, numLockToMod3, true);
+        row("held key repeating", {}, {"keydown", kPress, "sleep", "1.5", "keyup", "26", "keyup", "super+shift"}, 1);
+        row("with one modifier missing", {}, {"key", "super+26"}, 0);
+        row("with an extra modifier", {}, {"key", "ctrl+" + kPress}, 0);
     }
 
     void pressesCounted()
